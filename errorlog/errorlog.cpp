@@ -1,0 +1,154 @@
+#include "errorlog/errorlog.h"
+#include "platform/raii.h"
+#include "platform/win32.h"
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kLogFileName[] = "QVFileIOLog.txt";
+const char kEndPiece[] = "END";
+const size_t kWorkBufferSize = 2048;
+
+// Writes the record as a text-mode stream would (each LF reaches the file as
+// CR LF), but sends every finished line in one append: the file is opened
+// for appending only, so lines of several writers interleave and never
+// overwrite each other. After a failed write the rest of the record is lost.
+class LogLineWriter {
+public:
+    explicit LogLineWriter(HANDLE file) : file_(file) {}
+
+    void Put(const char* text) {
+        for (; *text; ++text) {
+            if (*text == '\n') pending_ += '\r';
+            pending_ += *text;
+        }
+    }
+    void PutLine(const char* text) { Put(text); EndLine(); }
+    void EndLine() { Put("\n"); Flush(); }
+    void Flush() {
+        if (pending_.empty() || failed_) return;
+        DWORD written = 0;
+        if (!win32.WriteFile(file_, pending_.data(), static_cast<DWORD>(pending_.size()), &written, nullptr) ||
+            written != pending_.size())
+            failed_ = true;
+        pending_.clear();
+    }
+
+private:
+    HANDLE file_;
+    std::string pending_;
+    bool failed_ = false;
+};
+
+const char* FileNameOf(const char* path) {
+    if (!path) return "";
+    const char* slash = strrchr(path, '\\');
+    return slash ? slash + 1 : path;
+}
+
+// Formats into the 2048-byte work buffer; a longer result is cut to fit.
+void FormatWork(char (&work)[kWorkBufferSize], const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    vsnprintf(work, sizeof work, format, args);
+    va_end(args);
+}
+
+void ShowMessageBox(const char* systemText) {
+    char first[kWorkBufferSize];
+    char second[kWorkBufferSize];
+    FormatWork(first, "The following error was detected:\r\n\r\n\r\n%s", systemText);
+    FormatWork(second, "%s\r\n\r\nThe operation was not completed successfully", first);
+    win32.MessageBoxA(nullptr, second, "QVFileIO Error", MB_OK);
+}
+
+}  // namespace
+
+ErrorLog::ErrorLog() : enabled_(0) {
+    ZeroMemory(logFilePath_, sizeof logFilePath_);
+    char directory[MAX_PATH + 1] = {};
+    const UINT length = win32.GetWindowsDirectoryA(directory, MAX_PATH);
+    if (length == 0 || length > MAX_PATH) return;
+    const int joined = snprintf(logFilePath_, sizeof logFilePath_, "%s\\%s", directory, kLogFileName);
+    if (joined > 0 && static_cast<size_t>(joined) < sizeof logFilePath_)
+        enabled_ = 1;
+    else
+        ZeroMemory(logFilePath_, sizeof logFilePath_);
+}
+
+ErrorLog::~ErrorLog() {
+    ZeroMemory(logFilePath_, sizeof logFilePath_);
+    enabled_ = 0;
+}
+
+void ErrorLog::ErrorReport(HRESULT hr, const char* sourceFile, int line, int messageBox, ...) {
+    try {
+        std::vector<const char*> pieces;
+        va_list args;
+        va_start(args, messageBox);
+        for (const char* piece = va_arg(args, const char*); piece && strcmp(piece, kEndPiece) != 0;
+             piece = va_arg(args, const char*))
+            pieces.push_back(piece);
+        va_end(args);
+        ErrorReportPieces(hr, sourceFile, line, messageBox, pieces.data(), pieces.size());
+    } catch (...) {
+    }
+}
+
+void ErrorLog::ErrorReportPieces(HRESULT hr, const char* sourceFile, int line, int messageBox,
+                                 const char* const* pieces, size_t count) noexcept {
+    try {
+        char* rawText = nullptr;
+        win32.FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, static_cast<DWORD>(hr), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                         reinterpret_cast<char*>(&rawText), 0, nullptr);
+        unique_hlocal systemTextOwner(rawText);
+        // Without a system text the Reason line is left empty and ended, so
+        // the pieces still start on a line of their own.
+        const char* systemText = rawText ? rawText : "\n";
+
+        if (messageBox) ShowMessageBox(systemText);
+        if (!enabled_) return;
+
+        const char* fileName = FileNameOf(sourceFile);
+        SYSTEMTIME now = {};
+        win32.GetLocalTime(&now);
+
+        unique_hfile file(win32.CreateFileA(logFilePath_, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return;
+
+        LogLineWriter out(file.get());
+        char work[kWorkBufferSize];
+        out.EndLine();
+        FormatWork(work, "Time: (mm/dd/yy)   %i/%i/%i   %i:%i:%i ", now.wMonth, now.wDay, now.wYear, now.wHour,
+                   now.wMinute, now.wSecond);
+        out.PutLine(work);
+        FormatWork(work, "File:    %s", fileName);
+        out.PutLine(work);
+        FormatWork(work, "Line:    %d", line);
+        out.PutLine(work);
+        FormatWork(work, "HRESULT: %X", static_cast<unsigned>(hr));
+        out.PutLine(work);
+        FormatWork(work, "Reason:  %s", systemText);
+        const size_t reasonLength = strlen(work);
+        if (reasonLength == sizeof work - 1 && work[reasonLength - 1] != '\n') {
+            // Cut to fit the work buffer: keep the line end the text had.
+            work[reasonLength - 2] = '\r';
+            work[reasonLength - 1] = '\n';
+        }
+        out.Put(work);
+
+        for (size_t i = 0; i < count; ++i) {
+            if (!pieces[i] || strcmp(pieces[i], kEndPiece) == 0) break;
+            out.Put(pieces[i]);
+            if (i % 2 == 1) out.EndLine();
+        }
+        out.Flush();
+    } catch (...) {
+    }
+}

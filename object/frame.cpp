@@ -1,0 +1,89 @@
+#include "object/frame.h"
+#include "object/qvfileio.h"
+#include <cwchar>
+#include <new>
+
+const char kSourceModule[] = "QVFileIO.cpp";
+
+const char kInvalidPathName[] = "Invalid path name";
+const char kInvalidFileName[] = "Invalid file name";
+const char kFailedToValidate[] = "Failed to validate the File or Directory name";
+const char kFileNotFound[] = "File not found";
+const char kPathNotFound[] = "The path was not found";
+const char kFailedToGetAttributes[] = "Failed to get the file attributes";
+const char kFailedToSetAttributes[] = "Failed to set the file attribute(s)";
+const char kFailedToCloseFile[] = "Failed to close the file";
+const char kFailedToDetermineDiskSpace[] = "Failed to determine disk space";
+const char kFailedToDetermineDirectoryExists[] = "Failed to determine if the directory exists";
+const char kFailedToDetermineFileExists[] = "Failed to determine if the file exists";
+const char kFailedToCreateDirectory[] = "Failed to create the directory";
+const char kFailedToCreateFile[] = "Failed to create the file";
+const char kFailedToWriteFile[] = "Failed to write to the file";
+const char kFailedToClearAttributes[] = "Failed to clear the file attributes";
+const char kAlreadyExists[] = "File or directory already exists";
+const char kAccessDenied[] = "Access denied";
+const char kNotEnoughDiskSpace[] = "Not enough disk space";
+const char kNoDataToWrite[] = "No data to write";
+
+ArgCopy::ArgCopy(BSTR source) {
+    if (!source) return;
+    copy_.reset(::SysAllocString(source));
+    if (!copy_) throw std::bad_alloc();
+}
+
+size_t ArgCopy::length() const { return copy_ ? wcslen(copy_.get()) : 0; }
+
+void ComErrorInfo(const char* message) noexcept {
+    try {
+        const std::string text = message ? message : "";
+        const std::wstring wide = FromAnsi(text.data(), text.size());
+        com_ptr<ICreateErrorInfo> create;
+        if (FAILED(::CreateErrorInfo(create.put()))) return;
+        create->SetGUID(IID_IQVFileIO);
+        LPOLESTR progId = nullptr;
+        if (SUCCEEDED(::ProgIDFromCLSID(CLSID_QVFileIO, &progId)) && progId) {
+            unique_cotaskmem owner(progId);
+            create->SetSource(progId);
+        }
+        create->SetDescription(const_cast<LPOLESTR>(wide.c_str()));
+        com_ptr<IErrorInfo> info;
+        if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, info.put_void()))) ::SetErrorInfo(0, info.get());
+    } catch (...) {
+    }
+}
+
+HRESULT QVFileIO::Report(HRESULT hr, int line, Pieces pieces) {
+    ErrorReportPieces(hr, kSourceModule, line, 0, pieces.begin(), pieces.size());
+    return hr;
+}
+
+HRESULT QVFileIO::Fail(HRESULT hr, int line, Pieces pieces) {
+    Report(hr, line, pieces);
+    ComErrorInfo(pieces.size() ? *(pieces.end() - 1) : "");
+    return hr;
+}
+
+HRESULT QVFileIO::CatchAll(const char* label, const char* message) noexcept {
+    return Fail(E_FAIL, __LINE__, {label, message});
+}
+
+HRESULT QVFileIO::Refuse(HRESULT hr, const char* label, const char* message, const char** handBack) {
+    if (!handBack) return Fail(hr, __LINE__, {label, message});
+    *handBack = message;
+    return Report(hr, __LINE__, {label, message});
+}
+
+HRESULT QVFileIO::Validate(BSTR path, long fileOrDir, const char* label, const char* invalidMessage,
+                           const char** handBack) {
+    VARIANT_BOOL valid = 0;
+    const HRESULT hr = Self()->IsValidFileOrDirectoryName(path, fileOrDir, &valid);
+    if (FAILED(hr)) return Refuse(hr, label, kFailedToValidate, handBack);
+    return valid ? S_OK : Refuse(E_INVALIDARG, label, invalidMessage, handBack);
+}
+
+HRESULT QVFileIO::ValidatePath(BSTR path, NarrowPath& narrow, const char* label, const char* invalidMessage,
+                               const char** handBack) {
+    const HRESULT hr = Validate(path, 1, label, invalidMessage, handBack);
+    if (FAILED(hr) || narrow.Assign(path)) return hr;
+    return Refuse(E_INVALIDARG, label, invalidMessage, handBack);
+}

@@ -1,0 +1,51 @@
+// Pieces of the operation frame that every operation shares.
+#pragma once
+#include "platform/raii.h"
+#include "platform/text.h"
+#include <initializer_list>
+
+using Pieces = std::initializer_list<const char*>;
+
+// The source module named in the records of the interface operations.
+extern const char kSourceModule[];
+
+// Messages that several operations share, each written once.
+extern const char kInvalidPathName[];
+extern const char kInvalidFileName[];
+extern const char kFailedToValidate[];
+extern const char kFileNotFound[];
+extern const char kPathNotFound[];
+extern const char kFailedToGetAttributes[];
+extern const char kFailedToSetAttributes[];
+extern const char kFailedToCloseFile[];
+extern const char kFailedToDetermineDiskSpace[];
+extern const char kFailedToDetermineDirectoryExists[];
+extern const char kFailedToDetermineFileExists[];
+extern const char kFailedToCreateDirectory[];
+extern const char kFailedToCreateFile[];
+extern const char kFailedToWriteFile[];
+extern const char kFailedToClearAttributes[];
+extern const char kAlreadyExists[];
+extern const char kAccessDenied[];
+extern const char kNotEnoughDiskSpace[];
+extern const char kNoDataToWrite[];
+
+// Frame step 1: the operation's own copy of a text argument, up to its
+// first NUL. A null argument stays null, which every step treats as empty.
+class ArgCopy {
+public:
+    explicit ArgCopy(BSTR source);
+    BSTR get() const { return copy_.get(); }
+    size_t length() const;
+    bool empty() const { return length() == 0; }
+
+private:
+    unique_bstr copy_;
+};
+
+// Hands a description to the caller through the COM error-information
+// channel, with IQVFileIO as the interface and the class's ProgID as source.
+void ComErrorInfo(const char* message) noexcept;
+
+// A boolean out-value as the system stores it: 1 for true, never -1.
+inline VARIANT_BOOL AsResult(bool value) { return value ? 1 : 0; }

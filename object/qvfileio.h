@@ -1,0 +1,149 @@
+// The creatable class QVFileIO and its interfaces.
+#pragma once
+#include "platform/windows.h"
+#include "qvfileio_idl.h"
+#include "registry/qvregistrymanip.h"
+#include "object/frame.h"
+
+class QVFileIO : public QVRegistryManip,
+                 public IQVFileIO,
+                 public IObjectSafety,
+                 public IProvideClassInfo2,
+                 public ISupportErrorInfo {
+public:
+    // Creates an object, alone or aggregated in `outer`, and asks it for riid.
+    static HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** object);
+
+    // IUnknown (delegates to the controlling unknown)
+    STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+
+    // IDispatch, through the type library's ITypeInfo
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override;
+    STDMETHODIMP GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
+    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override;
+    STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                        EXCEPINFO* exception, UINT* argError) override;
+
+    // IQVFileIO
+    STDMETHODIMP CreateDir(BSTR bstrDirPath) override;
+    STDMETHODIMP GetFreeDiskSpace(BSTR bstrDrive, long* lFreeSpace) override;
+    STDMETHODIMP Write(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL bCreateFileIfNotFound,
+                       VARIANT_BOOL bCreateDirIfNotFound, VARIANT_BOOL bOverwriteReadOnly) override;
+    STDMETHODIMP IsValidFileOrDirectoryName(BSTR bstrName, long lFileOrDir, VARIANT_BOOL* bValidName) override;
+    STDMETHODIMP DirectoryExists(BSTR bstrDirectory, VARIANT_BOOL* bDirExists) override;
+    STDMETHODIMP FileExists(BSTR bstrFullPath, VARIANT_BOOL* bFileExists) override;
+    STDMETHODIMP CreateFile(BSTR bstrFullPath, VARIANT_BOOL bOverwriteExisting, VARIANT_BOOL bOverwriteReadOnly) override;
+    STDMETHODIMP WriteToExistingFile(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL bAppend,
+                                     VARIANT_BOOL bOverwriteReadOnly) override;
+    STDMETHODIMP Append(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL bCreateFileIfNotFound,
+                        VARIANT_BOOL bCreateDirIfNotFound, VARIANT_BOOL bAppendToReadOnly) override;
+    STDMETHODIMP SetAsReadOnly(BSTR bstrFullPath) override;
+    STDMETHODIMP SetAsHidden(BSTR bstrFullPath) override;
+    STDMETHODIMP SetAsArchive(BSTR bstrFullPath) override;
+    STDMETHODIMP ClearFileAttributes(BSTR bstrFullPath) override;
+    STDMETHODIMP Read(BSTR bstrFullPath, BSTR* bstrData) override;
+    STDMETHODIMP DeleteFile(BSTR bstrFullPath) override;
+    STDMETHODIMP DeleteDirectory(BSTR bstrFullPath, VARIANT_BOOL bDelSubFiles, VARIANT_BOOL bDelSubDirs) override;
+    STDMETHODIMP MoveFileOrDirectory(BSTR bstrOldFullPath, BSTR bstrNewFullPath) override;
+    STDMETHODIMP CopyFile(BSTR bstrOldFullPath, BSTR bstrNewFullPath, VARIANT_BOOL bOverwriteExisting,
+                          VARIANT_BOOL bOverwriteReadOnly) override;
+    STDMETHODIMP GetFileSize(BSTR bstrFullPath, long* dFileSize) override;
+    STDMETHODIMP GetCreationDate(BSTR bstrFullPath, BSTR* bstrCreationDate) override;
+    STDMETHODIMP GetCreationTime(BSTR bstrFullPath, BSTR* bstrCreationTime) override;
+    STDMETHODIMP GetLastAccessedDate(BSTR bstrFullPath, BSTR* bstrLAccessedDate) override;
+    STDMETHODIMP GetLastAccessedTime(BSTR bstrFullPath, BSTR* bstrLAccessedTime) override;
+    STDMETHODIMP GetLastModifiedDate(BSTR bstrFullPath, BSTR* bstrLModifiedDate) override;
+    STDMETHODIMP GetLastModifiedTime(BSTR bstrFullPath, BSTR* bstrLModifiedTime) override;
+    STDMETHODIMP DriveExists(BSTR bstrDrivePath, VARIANT_BOOL* bDriveExists) override;
+    STDMETHODIMP GetDirectoryContents(BSTR bstrSearchString, VARIANT_BOOL bListSubFiles,
+                                      VARIANT_BOOL bListSubDirectories, BSTR* bstrFilesFound) override;
+    STDMETHODIMP IsDirectoryName(BSTR bstrFullPath, VARIANT_BOOL* bIsDirectory) override;
+    STDMETHODIMP IsEmptyDirectory(BSTR bstrDirPath, VARIANT_BOOL* IsEmpty) override;
+    STDMETHODIMP FindFileOrDirectory(BSTR bstrDriveOrPath, BSTR bstrSearchString, BSTR* FullPathsFound) override;
+    STDMETHODIMP BrowseAllDrives(BSTR bstrDlgText, BSTR* bstrpath) override;
+    STDMETHODIMP MapNetworkDrive(BSTR bstrServerPath, BSTR bstrSubKey, BSTR bstrRegValue, BSTR bstrDriveRegValue,
+                                 BSTR bstrSuccessRegValue, BSTR* bstrDrive) override;
+    STDMETHODIMP CreateRegistryKey(lKEY_NAME kKey, BSTR bstrSubKey, BSTR bstrKeyValue, BSTR bstrKeyData,
+                                   lDATA_TYPE lDataType) override;
+    STDMETHODIMP DeleteRegistryKey(lKEY_NAME kKey, BSTR bstrSubRegKey) override;
+    STDMETHODIMP DeleteRegistryValue(lKEY_NAME kKey, BSTR bstrSubKey, BSTR bstrKeyValue) override;
+    STDMETHODIMP ReadRegistryStringData(lKEY_NAME kKey, BSTR bstrSubKey, BSTR bstrRegValue, BSTR* bstrRegData) override;
+    STDMETHODIMP ReadRegistryNumericData(lKEY_NAME kKey, BSTR bstrSubKey, BSTR bstrRegValue, long* lpRegData) override;
+    STDMETHODIMP GetSubKeyCount(lKEY_NAME kKey, BSTR bstrSubKey, long* lpRegData) override;
+    STDMETHODIMP GetRegSubKeyName(lKEY_NAME kKey, BSTR bstrSubKey, long lRegKeyIndex, BSTR* bstrRegKeyName) override;
+    STDMETHODIMP GetScriptPath(BSTR* bstrData) override;
+    STDMETHODIMP GetWorkstationName(BSTR* bstrName) override;
+    STDMETHODIMP StartOrmik() override;
+
+    // IObjectSafety
+    STDMETHODIMP GetInterfaceSafetyOptions(REFIID riid, DWORD* supported, DWORD* enabled) override;
+    STDMETHODIMP SetInterfaceSafetyOptions(REFIID riid, DWORD mask, DWORD enabled) override;
+
+    // IProvideClassInfo2
+    STDMETHODIMP GetClassInfo(ITypeInfo** info) override;
+    STDMETHODIMP GetGUID(DWORD kind, GUID* guid) override;
+
+    // ISupportErrorInfo
+    STDMETHODIMP InterfaceSupportsErrorInfo(REFIID riid) override;
+
+private:
+    // The non-delegating IUnknown that an aggregating outer object holds.
+    class Inner : public IUnknown {
+    public:
+        explicit Inner(QVFileIO& self) : self_(self) {}
+        STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
+        STDMETHODIMP_(ULONG) AddRef() override;
+        STDMETHODIMP_(ULONG) Release() override;
+    private:
+        QVFileIO& self_;
+    };
+
+    explicit QVFileIO(IUnknown* outer);
+    ~QVFileIO() override;
+
+    // The operation frame, written once for every operation.
+    // Step 5: one record, then the caller's error information (the last
+    // piece is the description). Returns hr.
+    HRESULT Fail(HRESULT hr, int line, Pieces pieces);
+    // The record alone, for private workers that hand their message back.
+    HRESULT Report(HRESULT hr, int line, Pieces pieces);
+    // Step 2 through the object's own interface: S_OK when `path` is valid,
+    // otherwise the failure, already reported. An operation hands the
+    // message to the caller; a private worker passes `handBack` and gets the
+    // message to hand to its operation instead.
+    HRESULT Validate(BSTR path, long fileOrDir, const char* label, const char* invalidMessage,
+                     const char** handBack = nullptr);
+    // Steps 2 and 3: validation, then the NarrowPath form. A path whose ANSI
+    // form does not fit the NarrowPath is refused like an invalid one.
+    HRESULT ValidatePath(BSTR path, NarrowPath& narrow, const char* label,
+                         const char* invalidMessage = kInvalidPathName, const char** handBack = nullptr);
+    HRESULT Refuse(HRESULT hr, const char* label, const char* message, const char** handBack);
+    // Step 7: runs the operation's work and turns any exception into E_FAIL
+    // with the operation's fixed label and message.
+    template <class Work>
+    HRESULT Guarded(const char* label, const char* catchMessage, Work&& work) noexcept {
+        try {
+            return work();
+        } catch (...) {
+            return CatchAll(label, catchMessage);
+        }
+    }
+    HRESULT CatchAll(const char* label, const char* message) noexcept;
+    // The object's own interface: every nested operation goes through it.
+    IQVFileIO* Self() { return static_cast<IQVFileIO*>(this); }
+
+    // Private workers
+    HRESULT WriteOrAppend(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL bCreateFileIfNotFound,
+                          VARIANT_BOOL bCreateDirIfNotFound, bool append, VARIANT_BOOL bOverwriteReadOnly,
+                          const char*& message);
+    HRESULT ChangeFileAttributes(BSTR bstrFullPath, DWORD attributes, bool replace, const char*& message);
+    HRESULT AttributeOperation(BSTR bstrFullPath, DWORD attributes, bool replace, const char* catchMessage);
+
+    Inner inner_;
+    IUnknown* outer_;
+    ULONG refs_ = 0;
+    DWORD enabledSafety_ = 0;
+    ULONG searchCount_ = 0;
+};

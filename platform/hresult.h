@@ -1,0 +1,17 @@
+#pragma once
+#include "platform/windows.h"
+
+// A Windows error code as the system's HRESULT: 0x8007 and the low 16 bits
+// for a positive code, the code itself otherwise.
+inline HRESULT HResultFromWin32(DWORD error) {
+    return static_cast<LONG>(error) <= 0
+               ? static_cast<HRESULT>(error)
+               : static_cast<HRESULT>((error & 0x0000FFFF) | 0x80070000);
+}
+
+// The HRESULT of a failed call: the thread's last error, never S_OK even
+// when the call left the last error at 0.
+inline HRESULT HResultFromLastError() {
+    HRESULT hr = HResultFromWin32(::GetLastError());
+    return FAILED(hr) ? hr : E_FAIL;
+}

@@ -1,0 +1,47 @@
+#include "platform/text.h"
+#include "platform/win32.h"
+#include <cwchar>
+#include <new>
+
+std::string ToAnsi(const wchar_t* text) {
+    std::string result;
+    if (!text || !*text) return result;
+    const size_t length = wcslen(text);
+    if (length > static_cast<size_t>(INT_MAX / 2 - 1)) throw std::bad_alloc();
+    const int wide = static_cast<int>(length);
+    const int bytes = win32.WideCharToMultiByte(CP_ACP, 0, text, wide, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) return result;
+    result.resize(static_cast<size_t>(bytes));
+    const int written = win32.WideCharToMultiByte(CP_ACP, 0, text, wide, &result[0], bytes, nullptr, nullptr);
+    result.resize(written > 0 ? static_cast<size_t>(written) : 0);
+    return result;
+}
+
+std::wstring FromAnsi(const char* text, size_t length) {
+    std::wstring result;
+    if (!text || length == 0) return result;
+    if (length > static_cast<size_t>(INT_MAX)) throw std::bad_alloc();
+    const int bytes = static_cast<int>(length);
+    const int chars = ::MultiByteToWideChar(CP_ACP, 0, text, bytes, nullptr, 0);
+    if (chars <= 0) return result;
+    result.resize(static_cast<size_t>(chars));
+    const int written = ::MultiByteToWideChar(CP_ACP, 0, text, bytes, &result[0], chars);
+    result.resize(written > 0 ? static_cast<size_t>(written) : 0);
+    return result;
+}
+
+BSTR NewBstrFromAnsi(const char* text, size_t length) {
+    const std::wstring wide = FromAnsi(text, length);
+    BSTR result = ::SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+    if (!result) throw std::bad_alloc();
+    return result;
+}
+
+bool NarrowPath::Assign(const wchar_t* text) { return Assign(ToAnsi(text)); }
+
+bool NarrowPath::Assign(const std::string& ansi) {
+    Clear();
+    if (ansi.size() > capacity) return false;
+    ansi.copy(buffer_, ansi.size());
+    return true;
+}

@@ -1,0 +1,34 @@
+// Text conversions between the caller's wide strings and the ANSI code page
+// in which every file-system and registry call is made.
+#pragma once
+#include "platform/windows.h"
+#include <string>
+
+// Wide text to the ANSI code page (CP_ACP, no flags): a character the code
+// page cannot represent becomes its default character. Null is empty.
+std::string ToAnsi(const wchar_t* text);
+
+// ANSI text to wide text (CP_ACP, no flags).
+std::wstring FromAnsi(const char* text, size_t length);
+
+// A new BSTR holding ANSI text converted to wide text; throws std::bad_alloc
+// when the string cannot be allocated.
+BSTR NewBstrFromAnsi(const char* text, size_t length);
+inline BSTR NewBstrFromAnsi(const std::string& text) { return NewBstrFromAnsi(text.data(), text.size()); }
+
+// A path in the ANSI code page, in a zero-filled buffer of MAX_PATH + 1 bytes.
+// A path whose ANSI form would not fit in MAX_PATH bytes is refused rather
+// than cut: in a multi-byte code page 260 characters may need more bytes.
+class NarrowPath {
+public:
+    NarrowPath() { Clear(); }
+    bool Assign(const wchar_t* text);
+    bool Assign(const std::string& ansi);
+    void Clear() { ZeroMemory(buffer_, sizeof buffer_); }
+    char* data() { return buffer_; }
+    const char* c_str() const { return buffer_; }
+    static constexpr size_t capacity = MAX_PATH;
+
+private:
+    char buffer_[MAX_PATH + 1];
+};

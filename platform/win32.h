@@ -1,0 +1,39 @@
+// The seam over the Win32 calls that the product makes. Product code calls
+// through `win32` only, so a test can make one call fail with a chosen error
+// (a full disk, a failing CloseHandle) that the real system will not produce
+// on demand. The table starts out holding the real functions.
+#pragma once
+#include "platform/windows.h"
+
+struct Win32Api {
+    decltype(&::CreateFileA) CreateFileA;
+    decltype(&::CloseHandle) CloseHandle;
+    decltype(&::ReadFile) ReadFile;
+    decltype(&::WriteFile) WriteFile;
+    decltype(&::SetFilePointer) SetFilePointer;
+    decltype(&::SetEndOfFile) SetEndOfFile;
+    decltype(&::GetFileAttributesA) GetFileAttributesA;
+    decltype(&::SetFileAttributesA) SetFileAttributesA;
+    decltype(&::CreateDirectoryA) CreateDirectoryA;
+    decltype(&::GetDiskFreeSpaceA) GetDiskFreeSpaceA;
+    decltype(&::GetWindowsDirectoryA) GetWindowsDirectoryA;
+    decltype(&::GetLocalTime) GetLocalTime;
+    decltype(&::WideCharToMultiByte) WideCharToMultiByte;
+    decltype(&::MessageBoxA) MessageBoxA;
+    decltype(&::FormatMessageA) FormatMessageA;
+};
+
+extern Win32Api win32;
+
+// Replaces one entry of the table for the life of the object (tests only).
+template <class Fn>
+class ScopedWin32Override {
+public:
+    ScopedWin32Override(Fn& slot, Fn replacement) : slot_(slot), saved_(slot) { slot_ = replacement; }
+    ~ScopedWin32Override() { slot_ = saved_; }
+    ScopedWin32Override(const ScopedWin32Override&) = delete;
+    ScopedWin32Override& operator=(const ScopedWin32Override&) = delete;
+private:
+    Fn& slot_;
+    Fn saved_;
+};

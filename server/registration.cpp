@@ -1,0 +1,93 @@
+// DllRegisterServer and DllUnregisterServer: the registration script kept
+// as the "REGISTRY" resource, and the type library.
+#include "platform/hresult.h"
+#include "platform/raii.h"
+#include "server/module.h"
+#include "server/registrar.h"
+#include "server/resource.h"
+#include <string>
+
+namespace {
+
+// The library's own full file name, never shortened.
+HRESULT ModuleFileName(std::string& path) {
+    char buffer[MAX_PATH + 1] = {};
+    const DWORD length = ::GetModuleFileNameA(Module::Instance(), buffer, MAX_PATH);
+    if (length == 0) return HResultFromLastError();
+    if (length >= MAX_PATH) return HResultFromWin32(ERROR_INSUFFICIENT_BUFFER);
+    path.assign(buffer, length);
+    return S_OK;
+}
+
+HRESULT LoadRegistrationScript(std::string& script) {
+    HRSRC found = ::FindResourceA(Module::Instance(), MAKEINTRESOURCEA(IDR_QVFILEIO_REGISTRY), "REGISTRY");
+    if (!found) return HResultFromLastError();
+    HGLOBAL loaded = ::LoadResource(Module::Instance(), found);
+    const void* data = loaded ? ::LockResource(loaded) : nullptr;
+    if (!data) return HResultFromLastError();
+    script.assign(static_cast<const char*>(data), ::SizeofResource(Module::Instance(), found));
+    return S_OK;
+}
+
+// Runs the class's registration script with %MODULE% standing for the
+// library's file name; a quote in the name is doubled for the script's
+// quoting and so reaches the registry once.
+HRESULT RunClassScript(bool registering) {
+    std::string path, script;
+    HRESULT hr = ModuleFileName(path);
+    if (SUCCEEDED(hr)) hr = LoadRegistrationScript(script);
+    if (FAILED(hr)) return hr;
+    std::string quoted;
+    for (char c : path) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+    return RunRegistrationScript(script, {{"Module", quoted}}, registering);
+}
+
+// The type library of the module's own resources, or of the ".tlb" file
+// beside it. `loadedFrom` receives the path it came from.
+HRESULT LoadOwnTypeLib(ITypeLib** library, std::wstring& loadedFrom) {
+    std::string path;
+    HRESULT hr = ModuleFileName(path);
+    if (FAILED(hr)) return hr;
+    wchar_t wide[MAX_PATH + 8] = {};
+    ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+    loadedFrom = wide;
+    hr = ::LoadTypeLib(loadedFrom.c_str(), library);
+    if (SUCCEEDED(hr)) return hr;
+    const size_t dot = loadedFrom.find_last_of(L'.');
+    const size_t separator = loadedFrom.find_last_of(L"\\/:");
+    if (dot != std::wstring::npos && (separator == std::wstring::npos || dot > separator)) loadedFrom.resize(dot);
+    loadedFrom += L".tlb";
+    return ::LoadTypeLib(loadedFrom.c_str(), library);
+}
+
+}  // namespace
+
+STDAPI DllRegisterServer() {
+    HRESULT hr = RunClassScript(true);
+    if (FAILED(hr)) return hr;
+    com_ptr<ITypeLib> library;
+    std::wstring path;
+    hr = LoadOwnTypeLib(library.put(), path);
+    if (FAILED(hr)) return hr;
+    std::wstring helpDirectory = path.substr(0, path.find_last_of(L"\\/:") + 1);
+    return ::RegisterTypeLib(library.get(), const_cast<LPOLESTR>(path.c_str()),
+                             const_cast<LPOLESTR>(helpDirectory.c_str()));
+}
+
+STDAPI DllUnregisterServer() {
+    RunClassScript(false);
+    com_ptr<ITypeLib> library;
+    std::wstring path;
+    if (FAILED(LoadOwnTypeLib(library.put(), path))) return S_OK;
+    TLIBATTR* attributes = nullptr;
+    if (FAILED(library->GetLibAttr(&attributes)) || !attributes) return S_OK;
+    using UnRegisterFn = HRESULT(WINAPI*)(REFGUID, WORD, WORD, LCID, SYSKIND);
+    unique_hmodule oleaut(::LoadLibraryA("oleaut32.dll"));
+    if (oleaut) {
+        if (auto unregister = reinterpret_cast<UnRegisterFn>(::GetProcAddress(oleaut.get(), "UnRegisterTypeLib")))
+            unregister(attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum, attributes->lcid,
+                       attributes->syskind);
+    }
+    library->ReleaseTLibAttr(attributes);
+    return S_OK;
+}

@@ -1,0 +1,78 @@
+// Shared helpers of the C++ tests: the object created through the class
+// object, the caller's error information, the log's records and scratch
+// directories.
+#pragma once
+#include "platform/raii.h"
+#include "platform/win32.h"
+#include "qvfileio_idl.h"
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** object);
+STDAPI DllCanUnloadNow();
+
+// A BSTR owned by the test.
+class Bstr {
+public:
+    Bstr() = default;
+    explicit Bstr(const wchar_t* text) : value_(text ? ::SysAllocString(text) : nullptr) {}
+    explicit Bstr(const std::wstring& text) : value_(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
+    explicit Bstr(const std::string& ansi);
+    operator BSTR() const { return value_.get(); }
+    BSTR* put() { return value_.put(); }
+    std::wstring str() const { return value_ ? std::wstring(value_.get(), ::SysStringLen(value_.get())) : L""; }
+    bool null() const { return !value_; }
+
+private:
+    unique_bstr value_;
+};
+
+// One record of the error log.
+struct LogRecord {
+    std::string time;     // the Time line without its label
+    std::string file;     // after "File:    "
+    int line = 0;         // after "Line:    "
+    std::string hresult;  // after "HRESULT: "
+    std::string reason;   // after "Reason:  ", without its line end
+    std::vector<std::string> pieces;  // the lines after the Reason line
+};
+
+std::string LogFilePath();
+std::string ReadLogBytes();
+std::vector<LogRecord> ReadLog();
+void DeleteLog();
+
+// The caller's error information after a failed call.
+struct ErrorInfo {
+    bool present = false;
+    std::wstring description, source;
+    GUID guid = GUID_NULL;
+};
+ErrorInfo TakeErrorInfo();
+
+std::string Hex(HRESULT hr);
+
+// A fresh directory below the temporary directory, removed afterwards.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
+
+private:
+    std::string path_;
+};
+
+void WriteBytes(const std::string& path, const std::string& bytes);
+std::string ReadBytes(const std::string& path);
+
+// Every test starts with an empty log and a new object created through the
+// class object, as COM would create it.
+class QVFileIOTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    com_ptr<IQVFileIO> object;
+};

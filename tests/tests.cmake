@@ -1,0 +1,36 @@
+# GoogleTest from Debian's sources, built with the cross compiler.
+set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+include(GoogleTest)
+
+# Before every test: the prefix, one wineserver kept for the whole run (a
+# new server for every program costs seconds), and the DLL registered.
+set(FIXTURE ${CMAKE_SOURCE_DIR}/tools/test-fixture.sh)
+add_test(NAME setup COMMAND ${FIXTURE} setup ${WINE_PREFIX} ${DLL_WIN})
+add_test(NAME cleanup COMMAND ${FIXTURE} cleanup ${WINE_PREFIX})
+set_tests_properties(setup PROPERTIES FIXTURES_SETUP registered)
+set_tests_properties(cleanup PROPERTIES FIXTURES_CLEANUP registered)
+
+file(GLOB CPP_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/cpp/*.cpp)
+add_executable(qvtests ${CPP_TESTS} $<TARGET_OBJECTS:qvcore>)
+target_include_directories(qvtests PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR})
+target_compile_definitions(qvtests PRIVATE ${WIN_DEFINES} QV_DLL_PATH="${DLL_WIN}")
+target_link_options(qvtests PRIVATE ${STATIC_RUNTIME})
+target_link_libraries(qvtests PRIVATE gtest ${SYSTEM_LIBS})
+add_dependencies(qvtests QVFileIO3)
+gtest_discover_tests(qvtests
+  DISCOVERY_TIMEOUT 120
+  DISCOVERY_MODE PRE_TEST
+  PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix)
+
+# Script tests: each runs under cscript against the registered DLL.
+file(GLOB SCRIPT_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/scripts/test_*.js)
+foreach(script ${SCRIPT_TESTS})
+  get_filename_component(name ${script} NAME_WE)
+  set(library ${CMAKE_SOURCE_DIR}/tests/scripts/lib.js)
+  add_test(NAME script.${name}
+           COMMAND ${CMAKE_SOURCE_DIR}/tools/run-script.sh ${WINE_PREFIX} ${library} ${script})
+  set_tests_properties(script.${name} PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix)
+endforeach()
