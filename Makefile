@@ -2,11 +2,12 @@
 # make demo   registers the DLL in the build's Wine prefix and runs the example
 # make test   builds and runs every test through CTest
 # make bench  runs the benchmarks
+MAKEFLAGS += --no-print-directory
 BUILD ?= build
 PREFIX := $(abspath $(BUILD))/wineprefix
 WINE_RUN := tools/wine-run.sh --prefix $(PREFIX)
-DLL_WIN = Z:$(subst /,\\,$(abspath $(BUILD))/QVFileIO3.dll)
-winpath = Z:$(subst /,\\,$(abspath $(1)))
+DLL_WIN = Z:$(subst /,\,$(abspath $(BUILD))/QVFileIO3.dll)
+winpath = Z:$(subst /,\,$(abspath $(1)))
 
 .PHONY: all deps build test demo bench clean
 
@@ -26,7 +27,7 @@ test: build
 
 demo: build
 	$(WINE_RUN) regsvr32 /s '$(DLL_WIN)'
-	$(WINE_RUN) cscript //nologo '$(call winpath,examples/demo.js)'
+	$(WINE_RUN) cscript //nologo '$(call winpath,examples/demo.vbs)'
 
 bench: build
 	$(WINE_RUN) regsvr32 /s '$(DLL_WIN)'

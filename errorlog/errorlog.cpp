@@ -107,9 +107,10 @@ void ErrorLog::ErrorReportPieces(HRESULT hr, const char* sourceFile, int line, i
                          nullptr, static_cast<DWORD>(hr), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
                          reinterpret_cast<char*>(&rawText), 0, nullptr);
         unique_hlocal systemTextOwner(rawText);
-        // Without a system text the Reason line is left empty and ended, so
-        // the pieces still start on a line of their own.
-        const char* systemText = rawText ? rawText : "\n";
+        // Without a system text (E_ABORT has none) the Reason line is left
+        // empty but ended as the system's texts end, so every record has the
+        // same shape and the pieces start on a line of their own.
+        const char* systemText = rawText ? rawText : "\r\n";
 
         if (messageBox) ShowMessageBox(systemText);
         if (!enabled_) return;

@@ -1,7 +1,53 @@
-// Attribute operations: not built yet; each operation answers E_NOTIMPL until it is.
+// Attribute operations: SetAsReadOnly, SetAsHidden and SetAsArchive add one
+// attribute; ClearFileAttributes replaces them all by FILE_ATTRIBUTE_NORMAL.
+// All four run the private worker ChangeFileAttributes.
 #include "object/qvfileio.h"
 
-STDMETHODIMP QVFileIO::SetAsReadOnly(BSTR) { return E_NOTIMPL; }
-STDMETHODIMP QVFileIO::SetAsHidden(BSTR) { return E_NOTIMPL; }
-STDMETHODIMP QVFileIO::SetAsArchive(BSTR) { return E_NOTIMPL; }
-STDMETHODIMP QVFileIO::ClearFileAttributes(BSTR) { return E_NOTIMPL; }
+HRESULT QVFileIO::ChangeFileAttributes(BSTR bstrFullPath, DWORD attributes, bool replace, const char*& message) {
+    try {
+        ArgCopy path(bstrFullPath);
+        NarrowPath narrow;
+        HRESULT hr = ValidatePath(path.get(), narrow, "bstrFullPath: ", kInvalidPathName, &message);
+        if (FAILED(hr)) return hr;
+        // Read even when replacing, so a missing entry always fails here.
+        const DWORD current = win32.GetFileAttributesA(narrow.c_str());
+        if (current == INVALID_FILE_ATTRIBUTES) {
+            const Win32Failure failure = NotFoundOr(::GetLastError(), kFailedToGetAttributes);
+            message = failure.message;
+            return Report(failure.hr, __LINE__, {"szDirPath: ", narrow.c_str(), "Error: ", message});
+        }
+        if (!win32.SetFileAttributesA(narrow.c_str(), replace ? attributes : current | attributes)) {
+            message = kFailedToSetAttributes;
+            return Report(HResultFromLastError(), __LINE__, {"szDirPath: ", narrow.c_str(), "Error: ", message});
+        }
+        return S_OK;
+    } catch (...) {
+        message = kFailedToSetAttributes;
+        return Report(E_FAIL, __LINE__, {"stdstrFullPath: ", message});
+    }
+}
+
+HRESULT QVFileIO::AttributeOperation(BSTR bstrFullPath, DWORD attributes, bool replace, const char* catchMessage) {
+    return Guarded("bstrFullPath: ", catchMessage, [&] {
+        ArgCopy path(bstrFullPath);
+        const char* message = "";
+        const HRESULT hr = ChangeFileAttributes(path.get(), attributes, replace, message);
+        return FAILED(hr) ? Fail(hr, __LINE__, {"bstrFullPath: ", message}) : S_OK;
+    });
+}
+
+STDMETHODIMP QVFileIO::SetAsReadOnly(BSTR bstrFullPath) {
+    return AttributeOperation(bstrFullPath, FILE_ATTRIBUTE_READONLY, false, "Failed to set the ready only attribute");
+}
+
+STDMETHODIMP QVFileIO::SetAsHidden(BSTR bstrFullPath) {
+    return AttributeOperation(bstrFullPath, FILE_ATTRIBUTE_HIDDEN, false, "Failed to hide the file");
+}
+
+STDMETHODIMP QVFileIO::SetAsArchive(BSTR bstrFullPath) {
+    return AttributeOperation(bstrFullPath, FILE_ATTRIBUTE_ARCHIVE, false, "Failed to set the file as an archive");
+}
+
+STDMETHODIMP QVFileIO::ClearFileAttributes(BSTR bstrFullPath) {
+    return AttributeOperation(bstrFullPath, FILE_ATTRIBUTE_NORMAL, true, kFailedToClearAttributes);
+}

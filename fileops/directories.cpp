@@ -1,4 +1,42 @@
-// Directory creation: not built yet; each operation answers E_NOTIMPL until it is.
+// CreateDir: walks the path from its start and creates every directory
+// along it that does not exist yet, the last one included.
 #include "object/qvfileio.h"
 
-STDMETHODIMP QVFileIO::CreateDir(BSTR) { return E_NOTIMPL; }
+namespace {
+
+// Makes sure one cut of the path is a directory.
+HRESULT EnsureDirectory(const char* path, const char*& message) {
+    const DWORD attributes = win32.GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        if (win32.CreateDirectoryA(path, nullptr)) return S_OK;
+        message = kFailedToCreateDirectory;
+        return HResultFromLastError();
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return S_OK;
+    message = kAlreadyExists;
+    return E_ABORT;
+}
+
+}  // namespace
+
+STDMETHODIMP QVFileIO::CreateDir(BSTR bstrDirPath) {
+    return Guarded("bstrDirPath: ", kFailedToCreateDirectory, [&] {
+        ArgCopy directory(bstrDirPath);
+        NarrowPath szDirPath;
+        HRESULT hr = ValidatePath(directory.get(), szDirPath, "bstrFullPath: ");
+        if (FAILED(hr)) return hr;
+        // A component ends at a backslash, except the one after a colon: a
+        // drive root is never tested or created. The slash separates nothing.
+        char* path = szDirPath.data();
+        const char* message = nullptr;
+        for (size_t i = 0; path[i] && SUCCEEDED(hr); ++i) {
+            if (path[i] != '\\' || (i > 0 && path[i - 1] == ':')) continue;
+            path[i] = '\0';
+            hr = EnsureDirectory(path, message);
+            if (SUCCEEDED(hr)) path[i] = '\\';
+        }
+        if (SUCCEEDED(hr)) hr = EnsureDirectory(path, message);
+        if (FAILED(hr)) return Fail(hr, __LINE__, {"szDirPath: ", path, "Error: ", message});
+        return S_OK;
+    });
+}

@@ -1,8 +1,140 @@
-// Existence and drive queries: not built yet; each operation answers E_NOTIMPL until it is.
+// Existence and drive queries. They build on one another through the
+// object's own interface: FileExists asks DirectoryExists, which asks
+// IsDirectoryName; DriveExists asks GetFreeDiskSpace.
 #include "object/qvfileio.h"
+#include <limits>
 
-STDMETHODIMP QVFileIO::GetFreeDiskSpace(BSTR, long*) { return E_NOTIMPL; }
-STDMETHODIMP QVFileIO::DirectoryExists(BSTR, VARIANT_BOOL*) { return E_NOTIMPL; }
-STDMETHODIMP QVFileIO::FileExists(BSTR, VARIANT_BOOL*) { return E_NOTIMPL; }
-STDMETHODIMP QVFileIO::DriveExists(BSTR, VARIANT_BOOL*) { return E_NOTIMPL; }
-STDMETHODIMP QVFileIO::IsDirectoryName(BSTR, VARIANT_BOOL*) { return E_NOTIMPL; }
+namespace {
+
+const HRESULT kFileNotFoundResult = HResultFromWin32(ERROR_FILE_NOT_FOUND);
+const HRESULT kPathNotFoundResult = HResultFromWin32(ERROR_PATH_NOT_FOUND);
+const HRESULT kInvalidDriveResult = HResultFromWin32(ERROR_INVALID_DRIVE);
+const HRESULT kNotReadyResult = HResultFromWin32(ERROR_NOT_READY);
+const LONG kMaxFreeSpace = std::numeric_limits<LONG>::max();
+
+bool IsNotFound(HRESULT hr) { return hr == kFileNotFoundResult || hr == kPathNotFoundResult; }
+
+// Free bytes from the volume's geometry, saturating rather than wrapping.
+LONG FreeBytes(DWORD sectorsPerCluster, DWORD bytesPerSector, DWORD freeClusters) {
+    const unsigned long long clusterBytes = static_cast<unsigned long long>(sectorsPerCluster) * bytesPerSector;
+    if (clusterBytes != 0 && freeClusters > static_cast<unsigned long long>(kMaxFreeSpace) / clusterBytes)
+        return kMaxFreeSpace;
+    const unsigned long long bytes = clusterBytes * freeClusters;
+    return bytes > static_cast<unsigned long long>(kMaxFreeSpace) ? kMaxFreeSpace : static_cast<LONG>(bytes);
+}
+
+}  // namespace
+
+STDMETHODIMP QVFileIO::IsDirectoryName(BSTR bstrFullPath, VARIANT_BOOL* bIsDirectory) {
+    if (!bIsDirectory) return E_POINTER;
+    return Guarded("bstrFullPath: ", "Failed to determine if this is a directory", [&] {
+        ArgCopy path(bstrFullPath);
+        HRESULT hr = Validate(path.get(), 1, "bstrFullPath: ", kInvalidPathName);
+        if (FAILED(hr)) return hr;
+        // One trailing backslash goes, so a drive root C:\ is asked as C:.
+        std::string trimmed = ToAnsi(path.get());
+        if (!trimmed.empty() && trimmed.back() == '\\') trimmed.pop_back();
+        NarrowPath narrow;
+        if (!narrow.Assign(trimmed)) return Fail(E_INVALIDARG, __LINE__, {"bstrFullPath: ", kInvalidPathName});
+        const DWORD attributes = win32.GetFileAttributesA(narrow.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            const Win32Failure failure = NotFoundOr(::GetLastError(), kFailedToGetAttributes);
+            return Fail(failure.hr, __LINE__, {"bstrFullpath: ", narrow.c_str(), "Error: ", failure.message});
+        }
+        *bIsDirectory = AsResult(attributes & FILE_ATTRIBUTE_DIRECTORY);
+        return S_OK;
+    });
+}
+
+STDMETHODIMP QVFileIO::DirectoryExists(BSTR bstrDirectory, VARIANT_BOOL* bDirExists) {
+    if (!bDirExists) return E_POINTER;
+    return Guarded("bstrDirectory: ", kFailedToDetermineDirectoryExists, [&] {
+        ArgCopy directory(bstrDirectory);
+        HRESULT hr = Validate(directory.get(), 1, "bstrDirectory: ", kInvalidPathName);
+        if (FAILED(hr)) return hr;
+        VARIANT_BOOL isDirectory = 0;
+        hr = Self()->IsDirectoryName(directory.get(), &isDirectory);
+        if (SUCCEEDED(hr) || IsNotFound(hr)) {
+            *bDirExists = AsResult(SUCCEEDED(hr) && isDirectory == 1);
+            return S_OK;
+        }
+        return Fail(hr, __LINE__, {"bstrDirectory: ", kFailedToDetermineDirectoryExists});
+    });
+}
+
+STDMETHODIMP QVFileIO::FileExists(BSTR bstrFullPath, VARIANT_BOOL* bFileExists) {
+    if (!bFileExists) return E_POINTER;
+    return Guarded("bstrFullPath: ", kFailedToDetermineFileExists, [&] {
+        ArgCopy path(bstrFullPath);
+        NarrowPath narrow;
+        HRESULT hr = ValidatePath(path.get(), narrow, "bstrFullPath: ");
+        if (FAILED(hr)) return hr;
+        VARIANT_BOOL isDirectory = 0;
+        hr = Self()->DirectoryExists(path.get(), &isDirectory);
+        if (FAILED(hr))
+            return Fail(hr, __LINE__, {"bstrFullPath: ", narrow.c_str(), "Error: ", kFailedToDetermineDirectoryExists});
+        if (isDirectory) {  // a directory is not a file: nothing is opened
+            *bFileExists = 0;
+            return S_OK;
+        }
+        // No sharing: a file that another handle holds open is a failure.
+        unique_hfile file(win32.CreateFileA(narrow.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) {
+            const DWORD error = ::GetLastError();
+            if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+                *bFileExists = 0;
+                return S_OK;
+            }
+            return Fail(HResultFromFailedCall(error), __LINE__,
+                        {"bstrFullPath: ", narrow.c_str(), "Error: ", kFailedToDetermineFileExists});
+        }
+        if (!win32.CloseHandle(file.release()))
+            return Fail(HResultFromLastError(), __LINE__,
+                        {"bstrFullPath: ", narrow.c_str(), "Error: ", kFailedToCloseFile});
+        *bFileExists = 1;
+        return S_OK;
+    });
+}
+
+STDMETHODIMP QVFileIO::GetFreeDiskSpace(BSTR bstrDrive, long* lFreeSpace) {
+    if (!lFreeSpace) return E_POINTER;
+    return Guarded("bstrDrive: ", kFailedToDetermineDiskSpace, [&] {
+        ArgCopy drive(bstrDrive);
+        if (drive.empty() || drive.length() > MAX_PATH)
+            return Fail(E_INVALIDARG, __LINE__, {"bstrDrive: ", "Invalid drive length"});
+        // Only the first byte counts: C, C:, C:\ and C:\data\a.txt all ask C:\.
+        const std::string ansi = ToAnsi(drive.get());
+        const char root[] = {ansi.empty() ? '\0' : ansi[0], ':', '\\', '\0'};
+        DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
+        if (!win32.GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters)) {
+            const Win32Failure failure = NotFoundOr(::GetLastError(), kFailedToDetermineDiskSpace);
+            return Fail(failure.hr, __LINE__, {"szDrive: ", root, "Error: ", failure.message});
+        }
+        *lFreeSpace = FreeBytes(sectorsPerCluster, bytesPerSector, freeClusters);
+        return S_OK;
+    });
+}
+
+STDMETHODIMP QVFileIO::DriveExists(BSTR bstrDrivePath, VARIANT_BOOL* bDriveExists) {
+    if (!bDriveExists) return E_POINTER;
+    return Guarded("bstrFullpath: ", "Failed to determine if the drive exists", [&] {
+        try {
+            ArgCopy path(bstrDrivePath);
+            if (path.empty() || path.length() > MAX_PATH)
+                return Fail(E_ABORT, __LINE__, {"bstrFullpath: ", "Invalid path length"});
+            long freeSpace = 0;
+            const HRESULT hr = Self()->GetFreeDiskSpace(path.get(), &freeSpace);
+            // A drive without a medium exists; a letter that names no drive
+            // does not.
+            if (SUCCEEDED(hr) || hr == kNotReadyResult || hr == kInvalidDriveResult || hr == kPathNotFoundResult) {
+                *bDriveExists = AsResult(SUCCEEDED(hr) || hr == kNotReadyResult);
+                return S_OK;
+            }
+            return Fail(hr, __LINE__, {"bstrFullpath: ", kFailedToDetermineDiskSpace});
+        } catch (...) {
+            *bDriveExists = 0;
+            throw;
+        }
+    });
+}

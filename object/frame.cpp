@@ -33,6 +33,13 @@ ArgCopy::ArgCopy(BSTR source) {
 
 size_t ArgCopy::length() const { return copy_ ? wcslen(copy_.get()) : 0; }
 
+Win32Failure NotFoundOr(DWORD error, const char* otherMessage) {
+    const char* message = error == ERROR_FILE_NOT_FOUND   ? kFileNotFound
+                          : error == ERROR_PATH_NOT_FOUND ? kPathNotFound
+                                                          : otherMessage;
+    return {HResultFromFailedCall(error), message};
+}
+
 void ComErrorInfo(const char* message) noexcept {
     try {
         const std::string text = message ? message : "";

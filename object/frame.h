@@ -1,5 +1,6 @@
 // Pieces of the operation frame that every operation shares.
 #pragma once
+#include "platform/hresult.h"
 #include "platform/raii.h"
 #include "platform/text.h"
 #include <initializer_list>
@@ -46,6 +47,16 @@ private:
 // Hands a description to the caller through the COM error-information
 // channel, with IQVFileIO as the interface and the class's ProgID as source.
 void ComErrorInfo(const char* message) noexcept;
+
+// A failed Win32 call as the system reports it: its HRESULT and message.
+struct Win32Failure {
+    HRESULT hr;
+    const char* message;
+};
+
+// Error 2 is "File not found", error 3 "The path was not found"; any other
+// error gets `otherMessage`.
+Win32Failure NotFoundOr(DWORD error, const char* otherMessage);
 
 // A boolean out-value as the system stores it: 1 for true, never -1.
 inline VARIANT_BOOL AsResult(bool value) { return value ? 1 : 0; }

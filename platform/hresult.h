@@ -9,9 +9,12 @@ inline HRESULT HResultFromWin32(DWORD error) {
                : static_cast<HRESULT>((error & 0x0000FFFF) | 0x80070000);
 }
 
-// The HRESULT of a failed call: the thread's last error, never S_OK even
-// when the call left the last error at 0.
-inline HRESULT HResultFromLastError() {
-    HRESULT hr = HResultFromWin32(::GetLastError());
+// The HRESULT of a call that failed with `error`: never S_OK, even when
+// the call left the last error at 0.
+inline HRESULT HResultFromFailedCall(DWORD error) {
+    const HRESULT hr = HResultFromWin32(error);
     return FAILED(hr) ? hr : E_FAIL;
 }
+
+// The same for the thread's last error.
+inline HRESULT HResultFromLastError() { return HResultFromFailedCall(::GetLastError()); }

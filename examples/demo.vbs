@@ -1,0 +1,56 @@
+' A short session with QVFileIO, as a Windows Script Host script would run it:
+'   cscript //nologo demo.vbs
+Option Explicit
+Dim fso, qv, root, path, text, logPath
+Set fso = CreateObject("Scripting.FileSystemObject")
+Set qv = CreateObject("QVFileIOSvr.QVFileIO3.1")
+logPath = fso.GetSpecialFolder(0).Path & "\QVFileIOLog.txt"
+If fso.FileExists(logPath) Then fso.DeleteFile logPath, True
+
+WScript.Echo "== Names"
+ShowName "C:\data\day.log", 1
+ShowName "C:\data\day.log", 0
+ShowName "report?.txt", 1
+
+WScript.Echo "== A directory chain, a file written, appended and read back"
+root = fso.GetSpecialFolder(2).Path & "\qvfileio-demo"
+If fso.FolderExists(root) Then fso.DeleteFolder root, True
+qv.CreateDir root & "\2026\12"
+WScript.Echo "DirectoryExists(" & root & "\2026\12) = " & qv.DirectoryExists(root & "\2026\12")
+path = root & "\2026\12\day.log"
+qv.Write "first line" & vbCrLf, path, True, True, False
+qv.Append "second line" & vbCrLf, path, False, False, False
+WScript.Echo "FileExists(day.log) = " & qv.FileExists(path)
+text = qv.Read(path)
+WScript.Echo "Read gives " & Len(text) & " characters (CR LF arrives as LF):"
+WScript.Echo text
+
+WScript.Echo "== Attributes"
+qv.SetAsReadOnly path
+qv.SetAsHidden path
+WScript.Echo "after SetAsReadOnly and SetAsHidden: attributes = " & fso.GetFile(path).Attributes
+qv.ClearFileAttributes path
+WScript.Echo "after ClearFileAttributes:          attributes = " & fso.GetFile(path).Attributes
+
+WScript.Echo "== A refused call"
+On Error Resume Next
+qv.Append "more", root & "\2026\12\", True, True, False
+WScript.Echo "Err.Number      = 0x" & Hex(Err.Number)
+WScript.Echo "Err.Description = " & Err.Description
+WScript.Echo "Err.Source      = " & Err.Source
+Err.Clear
+qv.IsValidFileOrDirectoryName "a.txt", 2
+WScript.Echo "Err.Number      = 0x" & Hex(Err.Number)
+WScript.Echo "Err.Description = " & Err.Description
+WScript.Echo "Err.Source      = " & Err.Source
+On Error GoTo 0
+
+WScript.Echo "== The records they left in " & logPath
+WScript.Echo fso.OpenTextFile(logPath, 1).ReadAll()
+
+fso.DeleteFolder root, True
+
+Sub ShowName(name, kind)
+    WScript.Echo "IsValidFileOrDirectoryName(""" & name & """, " & kind & ") = " & _
+                 qv.IsValidFileOrDirectoryName(name, kind)
+End Sub
