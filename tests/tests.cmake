@@ -34,3 +34,22 @@ foreach(script ${SCRIPT_TESTS})
            COMMAND ${CMAKE_SOURCE_DIR}/tools/run-script.sh ${WINE_PREFIX} ${library} ${script})
   set_tests_properties(script.${name} PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix)
 endforeach()
+
+# Script tests named user_*.js run Wine as the unprivileged user qvfileio in
+# a prefix of its own (build/user/prefix): as root, Wine writes through the
+# read-only attribute. Switching users needs root, as CI runs.
+set(USER_FIXTURE ${CMAKE_SOURCE_DIR}/tools/user-fixture.sh)
+set(USER_DIR ${CMAKE_BINARY_DIR}/user)
+file(GLOB USER_SCRIPT_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/scripts/user_*.js)
+add_test(NAME user-setup COMMAND ${USER_FIXTURE} setup ${USER_DIR} ${DLL_WIN})
+add_test(NAME user-cleanup COMMAND ${USER_FIXTURE} cleanup ${USER_DIR})
+set_tests_properties(user-setup PROPERTIES FIXTURES_SETUP unprivileged RESOURCE_LOCK userprefix)
+set_tests_properties(user-cleanup PROPERTIES FIXTURES_CLEANUP unprivileged RESOURCE_LOCK userprefix)
+foreach(script ${USER_SCRIPT_TESTS})
+  get_filename_component(name ${script} NAME_WE)
+  add_test(NAME script.${name}
+           COMMAND runuser -u qvfileio -- env -u XDG_RUNTIME_DIR HOME=${USER_DIR}/home USER=qvfileio
+                   ${CMAKE_SOURCE_DIR}/tools/run-script.sh ${USER_DIR}/prefix
+                   ${CMAKE_SOURCE_DIR}/tests/scripts/lib.js ${script})
+  set_tests_properties(script.${name} PROPERTIES FIXTURES_REQUIRED unprivileged RESOURCE_LOCK userprefix)
+endforeach()
