@@ -1,7 +1,225 @@
-// File creation and writing: not built yet; each operation answers E_NOTIMPL until it is.
+// File creation and writing. CreateFile and WriteToExistingFile work on the
+// file itself; Write and Append run the private worker WriteOrAppend, which
+// makes sure the directory and the file exist first. Every step another
+// operation offers is taken through the object's own interface.
 #include "object/qvfileio.h"
+#include <cstring>
 
-STDMETHODIMP QVFileIO::CreateFile(BSTR, VARIANT_BOOL, VARIANT_BOOL) { return E_NOTIMPL; }
-STDMETHODIMP QVFileIO::WriteToExistingFile(BSTR, BSTR, VARIANT_BOOL, VARIANT_BOOL) { return E_NOTIMPL; }
-STDMETHODIMP QVFileIO::Write(BSTR, BSTR, VARIANT_BOOL, VARIANT_BOOL, VARIANT_BOOL) { return E_NOTIMPL; }
-STDMETHODIMP QVFileIO::Append(BSTR, BSTR, VARIANT_BOOL, VARIANT_BOOL, VARIANT_BOOL) { return E_NOTIMPL; }
+namespace {
+
+const char kDirectoryMissing[] = "The directory does not exist";
+const char kFailedToSetPointer[] = "Failed to set the file pointer";
+const char kFailedToSetEnd[] = "Failed to set the file pointer to the end of file";
+const char kFailedToAppend[] = "Failed to append the text to the file";
+
+// A directory or a file is created only with more free bytes than this.
+const long kCreationReserve = 128000;
+
+struct ErrorMessage {
+    DWORD error;
+    const char* message;
+};
+
+// The HRESULT of a failed call and the message that the operation names for
+// its error code; E_ACCESSDENIED is the HRESULT of error 5.
+Win32Failure Classify(DWORD error, std::initializer_list<ErrorMessage> known, const char* otherMessage) {
+    for (const ErrorMessage& entry : known)
+        if (entry.error == error) return {HResultFromFailedCall(error), entry.message};
+    return {HResultFromFailedCall(error), otherMessage};
+}
+
+// The caller's text as the ANSI bytes written to disk, up to the first zero
+// byte. A character the code page lacks becomes its default character.
+std::string DataBytes(BSTR data) {
+    std::string bytes = ToAnsi(data);
+    bytes.resize(strlen(bytes.c_str()));
+    return bytes;
+}
+
+}  // namespace
+
+STDMETHODIMP QVFileIO::CreateFile(BSTR bstrFullPath, VARIANT_BOOL bOverwriteExisting, VARIANT_BOOL bOverwriteReadOnly) {
+    return Guarded("bstrFullpath: ", kFailedToCreateFile, [&] {
+        ArgCopy path(bstrFullPath);
+        NarrowPath narrow;
+        const HRESULT hr = ValidatePath(path.get(), narrow, "bstrFullpath: ", kInvalidFileName);
+        if (FAILED(hr)) return hr;
+        // A failed query counts as "no file".
+        VARIANT_BOOL exists = 0;
+        if (FAILED(Self()->FileExists(path.get(), &exists))) exists = 0;
+        // Cleared for good: the attributes are not put back.
+        if (bOverwriteReadOnly && exists) Self()->ClearFileAttributes(path.get());
+
+        unique_hfile file(win32.CreateFileA(narrow.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                            bOverwriteExisting ? CREATE_ALWAYS : CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                            nullptr));
+        if (!file) {
+            const Win32Failure failure = Classify(::GetLastError(),
+                                                  {{ERROR_FILE_NOT_FOUND, kFileNotFound},
+                                                   {ERROR_PATH_NOT_FOUND, kPathNotFound},
+                                                   {ERROR_FILE_EXISTS, kAlreadyExists},
+                                                   {ERROR_ACCESS_DENIED, kAccessDenied}},
+                                                  kFailedToCreateFile);
+            return Fail(failure.hr, __LINE__, {"bstrFullpath: ", narrow.c_str(), "Error: ", failure.message});
+        }
+        if (!win32.CloseHandle(file.release()))
+            return Fail(HResultFromLastError(), __LINE__, {"bstrFullPath: ", narrow.c_str(), "Error: ", kFailedToCloseFile});
+        return S_OK;
+    });
+}
+
+STDMETHODIMP QVFileIO::WriteToExistingFile(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL bAppend,
+                                           VARIANT_BOOL bOverwriteReadOnly) {
+    return Guarded("bstrFullpath: ", kFailedToWriteFile, [&] {
+        ArgCopy data(bstrData), path(bstrFullPath);
+        if (data.empty()) return Fail(E_INVALIDARG, __LINE__, {"bstrData: ", kNoDataToWrite});
+        NarrowPath szDirPath;
+        HRESULT hr = ValidatePath(path.get(), szDirPath, "bstrFullPath: ");
+        if (FAILED(hr)) return hr;
+        const std::string bytes = DataBytes(data.get());
+
+        // Only the path's first character names the drive. Compared in 64
+        // bits, so no length wraps past the free space; as the free space is
+        // below 2^31, every length that passes fits one WriteFile.
+        long freeSpace = 0;
+        hr = Self()->GetFreeDiskSpace(path.get(), &freeSpace);
+        if (FAILED(hr)) return Fail(hr, __LINE__, {"bstrFullPath: ", kFailedToDetermineDiskSpace});
+        if (static_cast<long long>(freeSpace) <= static_cast<long long>(bytes.size()))
+            return Fail(E_ABORT, __LINE__, {"bstrFullPath: ", kNotEnoughDiskSpace});
+
+        // Saved to be put back after the write; a missing file fails here,
+        // so this operation never creates one.
+        const DWORD savedAttributes = win32.GetFileAttributesA(szDirPath.c_str());
+        if (savedAttributes == INVALID_FILE_ATTRIBUTES) {
+            const Win32Failure failure = NotFoundOr(::GetLastError(), kFailedToGetAttributes);
+            return Fail(failure.hr, __LINE__, {"szDirPath: ", szDirPath.c_str(), "Error: ", failure.message});
+        }
+        if (bOverwriteReadOnly) {
+            hr = Self()->ClearFileAttributes(path.get());
+            if (FAILED(hr))
+                return Fail(hr, __LINE__, {"szDirPath: ", szDirPath.c_str(), "Error: ", kFailedToClearAttributes});
+        }
+
+        unique_hfile file(win32.CreateFileA(szDirPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) {
+            const Win32Failure failure = Classify(::GetLastError(),
+                                                  {{ERROR_ACCESS_DENIED, kAccessDenied},
+                                                   {ERROR_FILE_NOT_FOUND, kFileNotFound},
+                                                   {ERROR_PATH_NOT_FOUND, kPathNotFound}},
+                                                  kFailedToDetermineFileExists);
+            return Fail(failure.hr, __LINE__, {"szDirPath: ", szDirPath.c_str(), "Error: ", failure.message});
+        }
+        // On these failures the handle is closed on the way out.
+        if (win32.SetFilePointer(file.get(), 0, nullptr, bAppend ? FILE_END : FILE_BEGIN) == INVALID_SET_FILE_POINTER)
+            return Fail(HResultFromLastError(), __LINE__,
+                        {"szDirPath: ", szDirPath.c_str(), "Error: ", kFailedToSetPointer});
+        // Writing from the start: the old content goes first.
+        if (!win32.SetEndOfFile(file.get()))
+            return Fail(HResultFromLastError(), __LINE__,
+                        {"bstrFullpath: ", szDirPath.c_str(), "Error: ", kFailedToSetEnd});
+        DWORD written = 0;
+        if (!win32.WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+            return Fail(HResultFromLastError(), __LINE__,
+                        {"bstrFullpath: ", szDirPath.c_str(), "Error: ", kFailedToWriteFile});
+        // A write that took fewer bytes than asked left the text cut short.
+        if (written != bytes.size())
+            return Fail(HResultFromWin32(ERROR_DISK_FULL), __LINE__,
+                        {"bstrFullpath: ", szDirPath.c_str(), "Error: ", kFailedToWriteFile});
+        if (!win32.CloseHandle(file.release()))
+            return Fail(HResultFromLastError(), __LINE__,
+                        {"bstrFullPath: ", szDirPath.c_str(), "Error: ", kFailedToCloseFile});
+
+        if (!win32.SetFileAttributesA(szDirPath.c_str(), savedAttributes))
+            return Fail(HResultFromLastError(), __LINE__,
+                        {"szDirPath: ", szDirPath.c_str(), "Error: ", kFailedToSetAttributes});
+        return S_OK;
+    });
+}
+
+HRESULT QVFileIO::WriteOrAppend(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL bCreateFileIfNotFound,
+                                VARIANT_BOOL bCreateDirIfNotFound, bool append, VARIANT_BOOL bOverwriteReadOnly,
+                                const char*& message) {
+    // The record, with its last piece handed back to Write or Append.
+    auto refuse = [&](HRESULT hr, int line, Pieces pieces) {
+        message = *(pieces.end() - 1);
+        return Report(hr, line, pieces);
+    };
+    try {
+        ArgCopy data(bstrData), path(bstrFullPath);
+        if (data.empty()) return refuse(E_INVALIDARG, __LINE__, {"bstrData: ", kNoDataToWrite});
+        NarrowPath fullPath;
+        HRESULT hr = ValidatePath(path.get(), fullPath, "bstrFullPath: ", kInvalidPathName, &message);
+        if (FAILED(hr)) return hr;
+
+        // The directory part keeps its last backslash, or the first colon
+        // when there is none; a slash separates nothing here.
+        const std::string full = fullPath.c_str();
+        size_t cut = full.rfind('\\');
+        if (cut == std::string::npos) cut = full.find(':');
+        const size_t nameStart = cut == std::string::npos ? 0 : cut + 1;
+        const unique_bstr bstrPath(NewBstrFromAnsi(full.substr(0, nameStart)));
+        const unique_bstr bstrFilename(NewBstrFromAnsi(full.substr(nameStart)));
+
+        hr = Validate(bstrFilename.get(), 0, "bstrFilename: ", kInvalidFileName, &message);
+        if (FAILED(hr)) return hr;
+
+        // An empty directory part is refused here by DirectoryExists.
+        VARIANT_BOOL directoryExists = 0;
+        hr = Self()->DirectoryExists(bstrPath.get(), &directoryExists);
+        if (FAILED(hr)) return refuse(hr, __LINE__, {"bstrPath: ", kFailedToDetermineDirectoryExists});
+        if (!directoryExists) {
+            if (!bCreateDirIfNotFound) return refuse(E_ABORT, __LINE__, {"bstrPath: ", kDirectoryMissing});
+            long freeSpace = 0;
+            hr = Self()->GetFreeDiskSpace(bstrPath.get(), &freeSpace);
+            if (FAILED(hr)) return refuse(hr, __LINE__, {"bstrPath: ", kFailedToDetermineDiskSpace});
+            if (freeSpace <= kCreationReserve) return refuse(E_ABORT, __LINE__, {"bstrPath: ", kNotEnoughDiskSpace});
+            if (FAILED(Self()->CreateDir(bstrPath.get())))
+                return refuse(E_FAIL, __LINE__, {"bstrPath: ", kFailedToCreateDirectory});
+        }
+
+        VARIANT_BOOL fileExists = 0;
+        hr = Self()->FileExists(path.get(), &fileExists);
+        if (FAILED(hr)) return refuse(hr, __LINE__, {"bstrFullPath: ", kFailedToDetermineFileExists});
+        if (!fileExists) {
+            if (!bCreateFileIfNotFound) return refuse(E_ABORT, __LINE__, {"bstrFullPath: ", kFileNotFound});
+            long freeSpace = 0;
+            hr = Self()->GetFreeDiskSpace(path.get(), &freeSpace);
+            if (FAILED(hr)) return refuse(hr, __LINE__, {"bstrFullPath: ", kFailedToDetermineDiskSpace});
+            if (freeSpace <= kCreationReserve)
+                return refuse(E_ABORT, __LINE__, {"bstrFullPath: ", kNotEnoughDiskSpace});
+            hr = Self()->CreateFile(path.get(), VARIANT_TRUE, VARIANT_TRUE);
+            if (FAILED(hr))
+                return refuse(hr, __LINE__, {"bstrFullPath: ", fullPath.c_str(), "Error: ", kFailedToCreateFile});
+        }
+
+        hr = Self()->WriteToExistingFile(data.get(), path.get(), append ? 1 : 0, bOverwriteReadOnly);
+        if (hr == E_ACCESSDENIED) return refuse(hr, __LINE__, {"bstrFullPath: ", kAccessDenied});
+        if (FAILED(hr)) return refuse(hr, __LINE__, {"bstrFullPath: ", kFailedToWriteFile});
+        return S_OK;
+    } catch (...) {
+        return refuse(E_FAIL, __LINE__, {"bstrFullPath: ", kFailedToWriteFile});
+    }
+}
+
+STDMETHODIMP QVFileIO::Write(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL bCreateFileIfNotFound,
+                             VARIANT_BOOL bCreateDirIfNotFound, VARIANT_BOOL bOverwriteReadOnly) {
+    return Guarded("stdstrFullPath: ", kFailedToWriteFile, [&] {
+        ArgCopy data(bstrData), path(bstrFullPath);
+        const char* message = "";
+        const HRESULT hr = WriteOrAppend(data.get(), path.get(), bCreateFileIfNotFound, bCreateDirIfNotFound, false,
+                                         bOverwriteReadOnly, message);
+        return FAILED(hr) ? Fail(hr, __LINE__, {"stdstrFullPath: ", message}) : S_OK;
+    });
+}
+
+STDMETHODIMP QVFileIO::Append(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL bCreateFileIfNotFound,
+                              VARIANT_BOOL bCreateDirIfNotFound, VARIANT_BOOL bAppendToReadOnly) {
+    return Guarded("stdstrFullPath: ", kFailedToAppend, [&] {
+        ArgCopy data(bstrData), path(bstrFullPath);
+        const char* message = "";
+        const HRESULT hr = WriteOrAppend(data.get(), path.get(), bCreateFileIfNotFound, bCreateDirIfNotFound, true,
+                                         bAppendToReadOnly, message);
+        return FAILED(hr) ? Fail(hr, __LINE__, {"stdstrFullPath: ", message}) : S_OK;
+    });
+}

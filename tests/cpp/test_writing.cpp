@@ -1,0 +1,402 @@
+// CreateFile, WriteToExistingFile, Write and Append where the system must be
+// made to fail on purpose: exact free-space figures, failing closes, seeks,
+// truncations, writes and attribute writes, and the order of the records
+// that nested failures leave.
+#include "tests/cpp/support.h"
+
+namespace {
+
+using Records = std::vector<std::string>;
+
+// The free bytes that GetDiskFreeSpaceA reports, or its error.
+struct FreeSpace {
+    static DWORD bytes, error;
+    static BOOL WINAPI Query(LPCSTR, LPDWORD sectors, LPDWORD sectorBytes, LPDWORD clusters, LPDWORD total) {
+        if (error) {
+            ::SetLastError(error);
+            return FALSE;
+        }
+        *sectors = 1, *sectorBytes = 1, *clusters = bytes, *total = bytes;
+        return TRUE;
+    }
+};
+DWORD FreeSpace::bytes, FreeSpace::error;
+
+// Which call of a faked function fails (1 = the first), and with what error.
+struct Failing {
+    static int call, failOn;
+    static DWORD error;
+    static bool Now() { return ++call == failOn; }
+    static void Arm(int n, DWORD e) { call = 0, failOn = n, error = e; }
+};
+int Failing::call, Failing::failOn;
+DWORD Failing::error;
+
+// The handle that the product opens on the file under test, so that a fake
+// WriteFile fails there and nowhere else: the error log writes through the
+// same calls.
+struct Target {
+    static std::string path;
+    static HANDLE handle;
+    static HANDLE WINAPI Open(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
+                              DWORD flags, HANDLE templ) {
+        const HANDLE opened = ::CreateFileA(name, access, share, sa, disposition, flags, templ);
+        if (path == name)
+            handle = opened;
+        else if (opened == handle)  // ours was closed and its value reused
+            handle = INVALID_HANDLE_VALUE;
+        return opened;
+    }
+    static BOOL WINAPI FailWrite(HANDLE file, LPCVOID data, DWORD length, LPDWORD written, LPOVERLAPPED overlapped) {
+        if (file != handle) return ::WriteFile(file, data, length, written, overlapped);
+        ::SetLastError(ERROR_DISK_FULL);
+        return FALSE;
+    }
+    static BOOL WINAPI ShortWrite(HANDLE file, LPCVOID data, DWORD length, LPDWORD written, LPOVERLAPPED overlapped) {
+        return ::WriteFile(file, data, file == handle ? length / 2 : length, written, overlapped);
+    }
+    static BOOL WINAPI ThrowOnWrite(HANDLE file, LPCVOID data, DWORD length, LPDWORD written, LPOVERLAPPED overlapped) {
+        if (file == handle) throw std::bad_alloc();
+        return ::WriteFile(file, data, length, written, overlapped);
+    }
+};
+std::string Target::path;
+HANDLE Target::handle;
+
+// Every CreateFileA of the file under test is watched for the life of this.
+struct WatchTarget {
+    explicit WatchTarget(const std::string& file) : open(win32.CreateFileA, &Target::Open) {
+        Target::path = file;
+        Target::handle = INVALID_HANDLE_VALUE;
+    }
+    ScopedWin32Override<decltype(win32.CreateFileA)> open;
+};
+
+class WritingTest : public QVFileIOTest {
+protected:
+    // pieces of each record, in order
+    static std::vector<Records> Pieces() {
+        std::vector<Records> all;
+        for (const LogRecord& record : ReadLog()) all.push_back(record.pieces);
+        return all;
+    }
+    static std::vector<std::string> Results() {
+        std::vector<std::string> all;
+        for (const LogRecord& record : ReadLog()) all.push_back(record.hresult);
+        return all;
+    }
+    // No handle of ours is left on the file: an exclusive open succeeds.
+    static bool Released(const std::string& path) {
+        unique_hfile file(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+        return file.valid();
+    }
+    static Records NotFound(const std::string& path) { return {"bstrFullpath: " + path, "Error: File not found"}; }
+    std::wstring Description() { return TakeErrorInfo().description; }
+
+    ScratchDir dir;
+};
+
+TEST_F(WritingTest, CreationNeedsMoreThan128000FreeBytes) {
+    ScopedWin32Override<decltype(win32.GetDiskFreeSpaceA)> fake(win32.GetDiskFreeSpaceA, &FreeSpace::Query);
+    FreeSpace::error = 0;
+    const std::string newDir = dir / "new", file = newDir + "\\a.txt";
+
+    // The missing directory.
+    FreeSpace::bytes = 128000;
+    EXPECT_EQ(E_ABORT, object->Write(Bstr(L"x"), Bstr(file), 1, 1, 0));
+    EXPECT_EQ(L"Not enough disk space", Description());
+    EXPECT_EQ((std::vector<Records>{NotFound(newDir), {"bstrPath: Not enough disk space"},
+                                    {"stdstrFullPath: Not enough disk space"}}),
+              Pieces());
+    EXPECT_EQ((Records{"80070002", "80004004", "80004004"}), Results());
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(newDir.c_str()));
+
+    // One byte more: the directory, then the missing file, are created.
+    FreeSpace::bytes = 128001;
+    DeleteLog();
+    EXPECT_EQ(S_OK, object->Append(Bstr(L"x"), Bstr(file), 1, 1, 0));
+    EXPECT_EQ("x", ReadBytes(file));
+    // Only the answers "missing" of the inner queries are logged.
+    EXPECT_EQ((std::vector<Records>{NotFound(newDir), NotFound(file), NotFound(file)}), Pieces());
+
+    // The missing file in an existing directory.
+    const std::string second = newDir + "\\b.txt";
+    FreeSpace::bytes = 128000;
+    DeleteLog();
+    EXPECT_EQ(E_ABORT, object->Append(Bstr(L"x"), Bstr(second), 1, 0, 0));
+    EXPECT_EQ((std::vector<Records>{NotFound(second), {"bstrFullPath: Not enough disk space"},
+                                    {"stdstrFullPath: Not enough disk space"}}),
+              Pieces());
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(second.c_str()));
+    FreeSpace::bytes = 128001;
+    EXPECT_EQ(S_OK, object->Write(Bstr(L"y"), Bstr(second), 1, 0, 0));
+    EXPECT_EQ("y", ReadBytes(second));
+}
+
+TEST_F(WritingTest, WriteNeedsMoreFreeBytesThanTheData) {
+    ScopedWin32Override<decltype(win32.GetDiskFreeSpaceA)> fake(win32.GetDiskFreeSpaceA, &FreeSpace::Query);
+    FreeSpace::error = 0;
+    const std::string file = dir / "a.txt";
+    WriteBytes(file, "old");
+    // Five bytes: "caf" and e-acute are one byte each in the ANSI code page,
+    // and the character it lacks becomes one '?'.
+    const Bstr data(L"caf\xe9\x4e00");
+    FreeSpace::bytes = 5;
+    EXPECT_EQ(E_ABORT, object->WriteToExistingFile(data, Bstr(file), 0, 0));
+    EXPECT_EQ(L"Not enough disk space", Description());
+    EXPECT_EQ((std::vector<Records>{{"bstrFullPath: Not enough disk space"}}), Pieces());
+    EXPECT_EQ("old", ReadBytes(file));
+    FreeSpace::bytes = 6;
+    EXPECT_EQ(S_OK, object->WriteToExistingFile(data, Bstr(file), 0, 0));
+    EXPECT_EQ("caf\xe9?", ReadBytes(file));
+
+    // A query that fails: its own record, then this one.
+    DeleteLog();
+    FreeSpace::error = ERROR_INVALID_DRIVE;
+    EXPECT_EQ(HRESULT(0x8007000F), object->WriteToExistingFile(data, Bstr(file), 1, 0));
+    const std::string root = file.substr(0, 1) + ":\\";
+    EXPECT_EQ((std::vector<Records>{{"szDrive: " + root, "Error: Failed to determine disk space"},
+                                    {"bstrFullPath: Failed to determine disk space"}}),
+              Pieces());
+}
+
+TEST_F(WritingTest, FailingCloseIsReported) {
+    ScopedWin32Override<decltype(win32.CloseHandle)> failing(
+        win32.CloseHandle, [](HANDLE handle) __attribute__((stdcall)) -> BOOL {
+            ::CloseHandle(handle);  // released all the same
+            ::SetLastError(ERROR_INVALID_HANDLE);
+            return FALSE;
+        });
+    const std::string created = dir / "created.txt";
+    EXPECT_EQ(HRESULT(0x80070006), object->CreateFile(Bstr(created), 1, 0));
+    EXPECT_EQ(L"Failed to close the file", Description());
+    EXPECT_EQ((std::vector<Records>{NotFound(created), {"bstrFullPath: " + created, "Error: Failed to close the file"}}),
+              Pieces());
+    EXPECT_TRUE(Released(created));
+
+    DeleteLog();
+    EXPECT_EQ(HRESULT(0x80070006), object->WriteToExistingFile(Bstr(L"data"), Bstr(created), 0, 0));
+    EXPECT_EQ((std::vector<Records>{{"bstrFullPath: " + created, "Error: Failed to close the file"}}), Pieces());
+    EXPECT_EQ("data", ReadBytes(created));
+    EXPECT_TRUE(Released(created));
+}
+
+TEST_F(WritingTest, FailingSeekTruncationAndWriteReleaseTheHandle) {
+    const std::string file = dir / "a.txt";
+    {
+        ScopedWin32Override<decltype(win32.SetFilePointer)> failing(
+            win32.SetFilePointer, [](HANDLE, LONG, PLONG, DWORD) __attribute__((stdcall)) -> DWORD {
+                ::SetLastError(ERROR_NEGATIVE_SEEK);
+                return INVALID_SET_FILE_POINTER;
+            });
+        WriteBytes(file, "old");
+        EXPECT_EQ(HRESULT(0x80070083), object->WriteToExistingFile(Bstr(L"new"), Bstr(file), 1, 0));
+        EXPECT_EQ(L"Failed to set the file pointer", Description());
+        EXPECT_EQ((std::vector<Records>{{"szDirPath: " + file, "Error: Failed to set the file pointer"}}), Pieces());
+        EXPECT_EQ("old", ReadBytes(file));
+        EXPECT_TRUE(Released(file));
+    }
+    {
+        ScopedWin32Override<decltype(win32.SetEndOfFile)> failing(
+            win32.SetEndOfFile, [](HANDLE) __attribute__((stdcall)) -> BOOL {
+                ::SetLastError(ERROR_DISK_FULL);
+                return FALSE;
+            });
+        DeleteLog();
+        EXPECT_EQ(HRESULT(0x80070070), object->WriteToExistingFile(Bstr(L"new"), Bstr(file), 0, 0));
+        EXPECT_EQ(L"Failed to set the file pointer to the end of file", Description());
+        EXPECT_EQ((std::vector<Records>{{"bstrFullpath: " + file, "Error: Failed to set the file pointer to the end of file"}}),
+                  Pieces());
+        EXPECT_EQ("old", ReadBytes(file));
+        EXPECT_TRUE(Released(file));
+    }
+    {
+        WatchTarget watch(file);
+        ScopedWin32Override<decltype(win32.WriteFile)> failing(win32.WriteFile, &Target::FailWrite);
+        DeleteLog();
+        EXPECT_EQ(HRESULT(0x80070070), object->WriteToExistingFile(Bstr(L"new"), Bstr(file), 0, 0));
+        EXPECT_EQ(L"Failed to write to the file", Description());
+        EXPECT_EQ((std::vector<Records>{{"bstrFullpath: " + file, "Error: Failed to write to the file"}}), Pieces());
+        EXPECT_EQ("", ReadBytes(file)) << "emptied before the write, and stays so";
+        EXPECT_TRUE(Released(file));
+    }
+}
+
+// A write that takes fewer bytes than asked, yet reports success, must not
+// pass for a complete one.
+TEST_F(WritingTest, ShortWriteIsAFailure) {
+    const std::string file = dir / "a.txt";
+    WatchTarget watch(file);
+    ScopedWin32Override<decltype(win32.WriteFile)> shortWrite(win32.WriteFile, &Target::ShortWrite);
+    WriteBytes(file, "");
+    EXPECT_EQ(HRESULT(0x80070070), object->WriteToExistingFile(Bstr(L"abcdef"), Bstr(file), 1, 0));
+    EXPECT_EQ(L"Failed to write to the file", Description());
+    EXPECT_EQ((std::vector<Records>{{"bstrFullpath: " + file, "Error: Failed to write to the file"}}), Pieces());
+    EXPECT_TRUE(Released(file));
+}
+
+TEST_F(WritingTest, AttributesRestoredOrTheFailureReported) {
+    ScopedWin32Override<decltype(win32.SetFileAttributesA)> failing(
+        win32.SetFileAttributesA, [](LPCSTR path, DWORD attributes) __attribute__((stdcall)) -> BOOL {
+            if (!Failing::Now()) return ::SetFileAttributesA(path, attributes);
+            ::SetLastError(Failing::error);
+            return FALSE;
+        });
+    const std::string file = dir / "a.txt";
+    WriteBytes(file, "old");
+    ASSERT_TRUE(::SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_HIDDEN));
+
+    // Without the read-only flag the only attribute write is the restore.
+    Failing::Arm(1, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(E_ACCESSDENIED, object->WriteToExistingFile(Bstr(L"one"), Bstr(file), 0, 0));
+    EXPECT_EQ(L"Failed to set the file attribute(s)", Description());
+    EXPECT_EQ((std::vector<Records>{{"szDirPath: " + file, "Error: Failed to set the file attribute(s)"}}), Pieces());
+    EXPECT_EQ("one", ReadBytes(file));
+
+    // With it, the clear comes first; the second write is the restore.
+    DeleteLog();
+    Failing::Arm(2, ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(HRESULT(0x80070020), object->WriteToExistingFile(Bstr(L"two"), Bstr(file), 1, 1));
+    EXPECT_EQ((std::vector<Records>{{"szDirPath: " + file, "Error: Failed to set the file attribute(s)"}}), Pieces());
+    EXPECT_EQ("onetwo", ReadBytes(file));
+    EXPECT_EQ(0u, ::GetFileAttributesA(file.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY))
+        << "cleared, not restored";
+
+    // The clear fails: its worker's record, its own, then this operation's.
+    ASSERT_TRUE(::SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_HIDDEN));
+    DeleteLog();
+    Failing::Arm(1, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(E_ACCESSDENIED, object->WriteToExistingFile(Bstr(L"three"), Bstr(file), 1, 1));
+    EXPECT_EQ(L"Failed to clear the file attributes", Description());
+    EXPECT_EQ((std::vector<Records>{{"szDirPath: " + file, "Error: Failed to set the file attribute(s)"},
+                                    {"bstrFullPath: Failed to set the file attribute(s)"},
+                                    {"szDirPath: " + file, "Error: Failed to clear the file attributes"}}),
+              Pieces());
+    EXPECT_EQ("onetwo", ReadBytes(file));
+
+    // A successful write puts the saved attributes back.
+    Failing::Arm(0, 0);
+    EXPECT_EQ(S_OK, object->WriteToExistingFile(Bstr(L"four"), Bstr(file), 0, 1));
+    EXPECT_EQ(DWORD(FILE_ATTRIBUTE_HIDDEN), ::GetFileAttributesA(file.c_str()) & ~DWORD(FILE_ATTRIBUTE_ARCHIVE));
+    EXPECT_EQ("four", ReadBytes(file));
+}
+
+// Inner records first, the worker's next, the wrapper's "stdstrFullPath: "
+// last; the caller's description is the outermost message.
+TEST_F(WritingTest, NestedFailuresAreRecordedInnermostFirst) {
+    const std::string file = dir / "a.txt";
+    WriteBytes(file, "kept");
+    {
+        ScopedWin32Override<decltype(win32.CreateFileA)> denied(
+            win32.CreateFileA,
+            [](LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition, DWORD flags,
+               HANDLE templ) __attribute__((stdcall)) -> HANDLE {
+                if (access & GENERIC_WRITE) {
+                    ::SetLastError(ERROR_ACCESS_DENIED);
+                    return INVALID_HANDLE_VALUE;
+                }
+                return ::CreateFileA(path, access, share, sa, disposition, flags, templ);
+            });
+        EXPECT_EQ(E_ACCESSDENIED, object->Append(Bstr(L"more"), Bstr(file), 0, 0, 0));
+        EXPECT_EQ(L"Access denied", Description());
+        EXPECT_EQ((std::vector<Records>{{"szDirPath: " + file, "Error: Access denied"},
+                                        {"bstrFullPath: Access denied"},
+                                        {"stdstrFullPath: Access denied"}}),
+                  Pieces());
+        EXPECT_EQ((Records{"80070005", "80070005", "80070005"}), Results());
+
+        // A file that cannot be created.
+        const std::string created = dir / "created.txt";
+        DeleteLog();
+        EXPECT_EQ(E_ACCESSDENIED, object->Write(Bstr(L"x"), Bstr(created), 1, 0, 0));
+        EXPECT_EQ(L"Failed to create the file", Description());
+        EXPECT_EQ((std::vector<Records>{NotFound(created), NotFound(created),
+                                        {"bstrFullpath: " + created, "Error: Access denied"},
+                                        {"bstrFullPath: " + created, "Error: Failed to create the file"},
+                                        {"stdstrFullPath: Failed to create the file"}}),
+                  Pieces());
+    }
+    {
+        WatchTarget watch(file);
+        ScopedWin32Override<decltype(win32.WriteFile)> failing(win32.WriteFile, &Target::FailWrite);
+        DeleteLog();
+        EXPECT_EQ(HRESULT(0x80070070), object->Append(Bstr(L"more"), Bstr(file), 0, 0, 0));
+        EXPECT_EQ(L"Failed to write to the file", Description());
+        EXPECT_EQ((std::vector<Records>{{"bstrFullpath: " + file, "Error: Failed to write to the file"},
+                                        {"bstrFullPath: Failed to write to the file"},
+                                        {"stdstrFullPath: Failed to write to the file"}}),
+                  Pieces());
+        EXPECT_EQ("kept", ReadBytes(file));
+    }
+    {
+        // Whatever CreateDir returns, the worker fails with E_FAIL.
+        ScopedWin32Override<decltype(win32.CreateDirectoryA)> failing(
+            win32.CreateDirectoryA, [](LPCSTR, LPSECURITY_ATTRIBUTES) __attribute__((stdcall)) -> BOOL {
+                ::SetLastError(ERROR_ACCESS_DENIED);
+                return FALSE;
+            });
+        const std::string newDir = dir / "new";
+        DeleteLog();
+        EXPECT_EQ(E_FAIL, object->Write(Bstr(L"x"), Bstr(newDir + "\\a.txt"), 1, 1, 0));
+        EXPECT_EQ(L"Failed to create the directory", Description());
+        EXPECT_EQ((std::vector<Records>{NotFound(newDir),
+                                        {"szDirPath: " + newDir, "Error: Failed to create the directory"},
+                                        {"bstrPath: Failed to create the directory"},
+                                        {"stdstrFullPath: Failed to create the directory"}}),
+                  Pieces());
+        EXPECT_EQ((Records{"80070002", "80070005", "80004005", "80004005"}), Results());
+    }
+}
+
+TEST_F(WritingTest, ExceptionsBecomeCatchAllRecords) {
+    const std::string file = dir / "a.txt";
+    WriteBytes(file, "kept");
+    {
+        WatchTarget watch(file);
+        ScopedWin32Override<decltype(win32.WriteFile)> throwing(win32.WriteFile, &Target::ThrowOnWrite);
+        EXPECT_EQ(E_FAIL, object->Write(Bstr(L"x"), Bstr(file), 0, 0, 0));
+        EXPECT_EQ(L"Failed to write to the file", Description());
+        EXPECT_EQ((std::vector<Records>{{"bstrFullpath: Failed to write to the file"},
+                                        {"bstrFullPath: Failed to write to the file"},
+                                        {"stdstrFullPath: Failed to write to the file"}}),
+                  Pieces());
+        EXPECT_TRUE(Released(file));
+    }
+    WriteBytes(file, "kept");
+    {
+        // Only the product's creation of the file throws, not the log's open.
+        ScopedWin32Override<decltype(win32.CreateFileA)> throwing(
+            win32.CreateFileA, [](LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
+                                  DWORD flags, HANDLE templ) __attribute__((stdcall)) -> HANDLE {
+                if (disposition == CREATE_ALWAYS) throw std::bad_alloc();
+                return ::CreateFileA(path, access, share, sa, disposition, flags, templ);
+            });
+        DeleteLog();
+        EXPECT_EQ(E_FAIL, object->CreateFile(Bstr(file), 1, 0));
+        EXPECT_EQ(L"Failed to create the file", Description());
+        EXPECT_EQ((std::vector<Records>{{"bstrFullpath: Failed to create the file"}}), Pieces());
+        EXPECT_EQ("kept", ReadBytes(file));
+    }
+}
+
+TEST_F(WritingTest, EmptyDataAndNullPaths) {
+    EXPECT_EQ(E_INVALIDARG, object->Append(nullptr, Bstr(dir / "a.txt"), 1, 1, 1));
+    EXPECT_EQ(L"No data to write", Description());
+    EXPECT_EQ((std::vector<Records>{{"bstrData: No data to write"}, {"stdstrFullPath: No data to write"}}), Pieces());
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA((dir / "a.txt").c_str()));
+
+    // The data is tested before the path.
+    DeleteLog();
+    EXPECT_EQ(E_INVALIDARG, object->WriteToExistingFile(Bstr(L""), nullptr, 0, 0));
+    EXPECT_EQ((std::vector<Records>{{"bstrData: No data to write"}}), Pieces());
+    DeleteLog();
+    EXPECT_EQ(E_INVALIDARG, object->WriteToExistingFile(Bstr(L"x"), nullptr, 0, 0));
+    EXPECT_EQ((std::vector<Records>{{"bstrFullPath: Invalid path name"}}), Pieces());
+    DeleteLog();
+    EXPECT_EQ(E_INVALIDARG, object->CreateFile(nullptr, 1, 1));
+    EXPECT_EQ(L"Invalid file name", Description());
+    EXPECT_EQ((std::vector<Records>{{"bstrFullpath: Invalid file name"}}), Pieces());
+}
+
+}  // namespace
