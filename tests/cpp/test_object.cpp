@@ -1,6 +1,7 @@
 // The object's interfaces (QueryInterface table, error information, object
 // safety, class information, IDispatch through the type library) and the
 // component server's class object and unload count.
+#include "object/frame.h"
 #include "server/module.h"
 #include "tests/cpp/support.h"
 
@@ -198,6 +199,108 @@ TEST_F(ObjectTest, DispatchNamesAndTypeInfo) {
     EXPECT_EQ(DISPID_UNKNOWN, id);
 }
 
+// The registered type library: its attributes, its four types in order,
+// the interface's slots and help strings, and the two enumerations.
+TEST(TypeLibraryTest, ContentsAndOrder) {
+    com_ptr<ITypeLib> library;
+    ASSERT_EQ(S_OK, ::LoadRegTypeLib(LIBID_QVFILEIOSVRLib, 1, 0, 0x409, library.put()));
+    TLIBATTR* attributes = nullptr;
+    ASSERT_EQ(S_OK, library->GetLibAttr(&attributes));
+    EXPECT_EQ(0x409u, attributes->lcid);
+    EXPECT_EQ(1, attributes->wMajorVerNum);
+    EXPECT_EQ(0, attributes->wMinorVerNum);
+    EXPECT_EQ(SYS_WIN32, attributes->syskind);
+    library->ReleaseTLibAttr(attributes);
+    Bstr name, doc;
+    ASSERT_EQ(S_OK, library->GetDocumentation(-1, name.put(), doc.put(), nullptr, nullptr));
+    EXPECT_EQ(L"QVFILEIOSVRLib", name.str());
+    EXPECT_EQ(L"QVFileIOSvr 3.0 Type Library", doc.str());
+
+    struct Expected { const wchar_t* name; TYPEKIND kind; const wchar_t* doc; const GUID* guid; };
+    const Expected types[] = {
+        {L"QVFileIO", TKIND_COCLASS, L"QVFileIO Class 3", &CLSID_QVFileIO},
+        {L"IQVFileIO", TKIND_DISPATCH, L"IQVFileIO Interface", &IID_IQVFileIO},
+        {L"lKEY_NAME", TKIND_ENUM, L"", nullptr},
+        {L"lDATA_TYPE", TKIND_ENUM, L"", nullptr},
+    };
+    ASSERT_EQ(4u, library->GetTypeInfoCount());
+    for (UINT i = 0; i < 4; ++i) {
+        Bstr typeName, typeDoc;
+        ASSERT_EQ(S_OK, library->GetDocumentation(i, typeName.put(), typeDoc.put(), nullptr, nullptr));
+        EXPECT_EQ(types[i].name, typeName.str());
+        EXPECT_EQ(types[i].doc, typeDoc.str());
+        TYPEKIND kind;
+        ASSERT_EQ(S_OK, library->GetTypeInfoType(i, &kind));
+        EXPECT_EQ(types[i].kind, kind) << i;
+        com_ptr<ITypeInfo> info;
+        ASSERT_EQ(S_OK, library->GetTypeInfo(i, info.put()));
+        TYPEATTR* typeAttributes = nullptr;
+        ASSERT_EQ(S_OK, info->GetTypeAttr(&typeAttributes));
+        if (types[i].guid) EXPECT_TRUE(IsEqualGUID(*types[i].guid, typeAttributes->guid)) << i;
+        else EXPECT_FALSE(IsEqualGUID(GUID_NULL, typeAttributes->guid)) << "a fixed GUID for " << i;
+        if (kind == TKIND_COCLASS) EXPECT_TRUE(typeAttributes->wTypeFlags & TYPEFLAG_FCANCREATE);
+        if (kind == TKIND_DISPATCH) EXPECT_TRUE(typeAttributes->wTypeFlags & TYPEFLAG_FDUAL);
+        info->ReleaseTypeAttr(typeAttributes);
+    }
+
+    // The interface's own table: IUnknown, IDispatch, then the 42 in DISPID
+    // order, each with its help string.
+    com_ptr<ITypeInfo> dispatchInfo, interfaceInfo;
+    ASSERT_EQ(S_OK, library->GetTypeInfoOfGuid(IID_IQVFileIO, dispatchInfo.put()));
+    HREFTYPE interfaceRef = 0;
+    ASSERT_EQ(S_OK, dispatchInfo->GetRefTypeOfImplType(-1, &interfaceRef));
+    ASSERT_EQ(S_OK, dispatchInfo->GetRefTypeInfo(interfaceRef, interfaceInfo.put()));
+    TYPEATTR* interfaceAttributes = nullptr;
+    ASSERT_EQ(S_OK, interfaceInfo->GetTypeAttr(&interfaceAttributes));
+    EXPECT_EQ(TKIND_INTERFACE, interfaceAttributes->typekind);
+    EXPECT_TRUE(interfaceAttributes->wTypeFlags & TYPEFLAG_FDUAL);
+    EXPECT_TRUE(interfaceAttributes->wTypeFlags & TYPEFLAG_FOLEAUTOMATION);
+    EXPECT_TRUE(interfaceAttributes->wTypeFlags & TYPEFLAG_FDISPATCHABLE);
+    EXPECT_EQ(42, interfaceAttributes->cFuncs);
+    const int functions = interfaceAttributes->cFuncs;
+    interfaceInfo->ReleaseTypeAttr(interfaceAttributes);
+    for (int i = 0; i < functions && i < 42; ++i) {
+        FUNCDESC* function = nullptr;
+        ASSERT_EQ(S_OK, interfaceInfo->GetFuncDesc(i, &function));
+        const MEMBERID id = function->memid;
+        EXPECT_EQ(i + 1, id);
+        EXPECT_EQ(static_cast<int>((id + 6) * sizeof(void*)), function->oVft) << "DISPID n is entry n + 7";
+        EXPECT_EQ(CC_STDCALL, function->callconv);
+        EXPECT_EQ(VT_HRESULT, function->elemdescFunc.tdesc.vt);
+        interfaceInfo->ReleaseFuncDesc(function);
+        Bstr functionName, functionDoc;
+        ASSERT_EQ(S_OK, interfaceInfo->GetDocumentation(id, functionName.put(), functionDoc.put(), nullptr, nullptr));
+        EXPECT_EQ(kOperations[i], functionName.str());
+        EXPECT_EQ(L"method " + functionName.str(), functionDoc.str());
+    }
+
+    struct Constant { const wchar_t* name; long value; };
+    const std::vector<Constant> enumerations[] = {
+        {{L"QV_KEY_CLASSES_ROOT", 0}, {L"QV_KEY_CURRENT_USER", 1}, {L"QV_KEY_LOCAL_MACHINE", 2},
+         {L"QV_KEY_CURRENT_CONFIG", 3}, {L"QV_KEY_DYN_DATA", 4}},
+        {{L"QV_REG_SZ", 1}, {L"QV_REG_DWORD", 4}},
+    };
+    for (UINT e = 0; e < 2; ++e) {
+        com_ptr<ITypeInfo> info;
+        ASSERT_EQ(S_OK, library->GetTypeInfo(2 + e, info.put()));
+        std::vector<Constant> found;
+        for (UINT v = 0;; ++v) {
+            VARDESC* variable = nullptr;
+            if (FAILED(info->GetVarDesc(v, &variable))) break;
+            Bstr constant;
+            UINT count = 0;
+            info->GetNames(variable->memid, constant.put(), 1, &count);
+            const long value = V_I4(variable->lpvarValue);
+            info->ReleaseVarDesc(variable);
+            bool matched = false;
+            for (const Constant& c : enumerations[e]) matched |= constant.str() == c.name && value == c.value;
+            EXPECT_TRUE(matched) << "enumeration " << e << " constant " << v;
+            found.push_back({nullptr, value});
+        }
+        EXPECT_EQ(enumerations[e].size(), found.size());
+    }
+}
+
 TEST_F(ObjectTest, InvokeCallsTheOperation) {
     com_ptr<IDispatch> dispatch;
     Query(IID_IDispatch, dispatch);
@@ -253,6 +356,31 @@ TEST_F(ObjectTest, FailureReachesLateBoundCallerAsException) {
     const auto records = ReadLog();
     ASSERT_EQ(1u, records.size());
     EXPECT_EQ("80070057", records[0].hresult);
+}
+
+// ComErrorInfo: the thread's error information with our interface, the
+// registered ProgID as source, the ANSI message as wide text, no help.
+TEST(ComErrorInfoTest, SetsTheThreadsErrorInformation) {
+    ::SetErrorInfo(0, nullptr);
+    ComErrorInfo("Caf\xe9 not found");  // ANSI 0xE9 is U+00E9 in the prefix's code page
+    com_ptr<IErrorInfo> info;
+    ASSERT_EQ(S_OK, ::GetErrorInfo(0, info.put()));
+    Bstr description, source, helpFile;
+    GUID guid = GUID_NULL;
+    DWORD helpContext = 99;
+    EXPECT_EQ(S_OK, info->GetDescription(description.put()));
+    EXPECT_EQ(S_OK, info->GetSource(source.put()));
+    EXPECT_EQ(S_OK, info->GetGUID(&guid));
+    info->GetHelpFile(helpFile.put());
+    info->GetHelpContext(&helpContext);
+    EXPECT_EQ(L"Caf\x00e9 not found", description.str());
+    EXPECT_EQ(kProgId, source.str());
+    EXPECT_TRUE(IsEqualGUID(IID_IQVFileIO, guid));
+    EXPECT_EQ(L"", helpFile.str());
+    EXPECT_EQ(0u, helpContext);
+    // Taken once: GetErrorInfo clears it.
+    com_ptr<IErrorInfo> again;
+    EXPECT_EQ(S_FALSE, ::GetErrorInfo(0, again.put()));
 }
 
 // An outer object of the test that aggregates a QVFileIO: it answers
