@@ -34,3 +34,9 @@ foreach(script ${SCRIPT_TESTS})
            COMMAND ${CMAKE_SOURCE_DIR}/tools/run-script.sh ${WINE_PREFIX} ${library} ${script})
   set_tests_properties(script.${name} PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix)
 endforeach()
+
+# Registration in the prefix and the library's PE facts, checked from the
+# shell with reg, regsvr32, cscript and objdump.
+add_test(NAME registration
+         COMMAND sh ${CMAKE_SOURCE_DIR}/tests/registration.sh ${WINE_PREFIX} ${CMAKE_BINARY_DIR}/QVFileIO3.dll)
+set_tests_properties(registration PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix)
