@@ -14,9 +14,12 @@ const char kEndPiece[] = "END";
 const size_t kWorkBufferSize = 2048;
 
 // Writes the record as a text-mode stream would (each LF reaches the file as
-// CR LF), but sends every finished line in one append: the file is opened
-// for appending only, so lines of several writers interleave and never
-// overwrite each other. After a failed write the rest of the record is lost.
+// CR LF), sending every finished line in one append. Lines of several
+// writers interleave but never overwrite each other: each append is made
+// under an exclusive lock of one byte far beyond the log's data, because an
+// append-only handle alone does not keep two processes' writes apart
+// everywhere (Wine takes the end of the file and writes there in two
+// steps). After a failed write the rest of the record is lost.
 class LogLineWriter {
 public:
     explicit LogLineWriter(HANDLE file) : file_(file) {}
@@ -31,10 +34,17 @@ public:
     void EndLine() { Put("\n"); Flush(); }
     void Flush() {
         if (pending_.empty() || failed_) return;
+        OVERLAPPED lockByte = {};
+        lockByte.Offset = 0xFFFFFFF0;
+        lockByte.OffsetHigh = 0x7FFFFFFF;
+        // Without the lock (a file system that has none) the line is
+        // written all the same.
+        const bool locked = win32.LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lockByte);
         DWORD written = 0;
         if (!win32.WriteFile(file_, pending_.data(), static_cast<DWORD>(pending_.size()), &written, nullptr) ||
             written != pending_.size())
             failed_ = true;
+        if (locked) win32.UnlockFileEx(file_, 0, 1, 0, &lockByte);
         pending_.clear();
     }
 
@@ -119,7 +129,9 @@ void ErrorLog::ErrorReportPieces(HRESULT hr, const char* sourceFile, int line, i
         SYSTEMTIME now = {};
         win32.GetLocalTime(&now);
 
-        unique_hfile file(win32.CreateFileA(logFilePath_, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+        // Read access as well: a byte-range lock needs it.
+        unique_hfile file(win32.CreateFileA(logFilePath_, FILE_APPEND_DATA | FILE_READ_DATA | SYNCHRONIZE,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE,
                                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) return;
 

@@ -16,4 +16,6 @@ Win32Api win32 = {
     ::WideCharToMultiByte,
     ::MessageBoxA,
     ::FormatMessageA,
+    ::LockFileEx,
+    ::UnlockFileEx,
 };

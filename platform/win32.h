@@ -21,6 +21,8 @@ struct Win32Api {
     decltype(&::WideCharToMultiByte) WideCharToMultiByte;
     decltype(&::MessageBoxA) MessageBoxA;
     decltype(&::FormatMessageA) FormatMessageA;
+    decltype(&::LockFileEx) LockFileEx;
+    decltype(&::UnlockFileEx) UnlockFileEx;
 };
 
 extern Win32Api win32;

@@ -35,6 +35,12 @@ foreach(script ${SCRIPT_TESTS})
   set_tests_properties(script.${name} PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix)
 endforeach()
 
+# Registration in the prefix and the library's PE facts, checked from the
+# shell with reg, regsvr32, cscript and objdump.
+add_test(NAME registration
+         COMMAND sh ${CMAKE_SOURCE_DIR}/tests/registration.sh ${WINE_PREFIX} ${CMAKE_BINARY_DIR}/QVFileIO3.dll)
+set_tests_properties(registration PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix)
+
 # Script tests named user_*.js run Wine as the unprivileged user qvfileio in
 # a prefix of its own (build/user/prefix): as root, Wine writes through the
 # read-only attribute. Switching users needs root, as CI runs.

@@ -68,6 +68,10 @@ private:
 void WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);
 
+// The worker process of the log's concurrency test: reports `reports`
+// failures through an ErrorLog of its own and returns the exit code.
+int RunReportWorker(int reports);
+
 // Every test starts with an empty log and a new object created through the
 // class object, as COM would create it.
 class QVFileIOTest : public ::testing::Test {

@@ -1,0 +1,176 @@
+#!/bin/sh
+# Registration of QVFileIO3.DLL in the build's prefix: the keys and values
+# written, what unregistration removes, registering twice, a quote in the
+# library's directory, creation by ProgID; then the library's PE facts
+# (export table, imports, version resource).
+#   registration.sh PREFIX DLL      (DLL: the Linux path of the built library)
+# The library is always left registered from its own path: other tests
+# need it.
+set -u
+prefix=$1 dll=$2
+tools=$(cd "$(dirname "$0")/../tools" && pwd)
+export WINEARCH=win32 WINEPREFIX="$prefix" WINEDEBUG=-all
+
+CLSID='{48F5103C-D255-4635-ADFF-619925E12071}'
+LIBID='{C714D96A-8448-4E42-9F61-7A4282F3C042}'
+IID='{CCEDE9CE-F31B-4900-BFF9-60F5854ED917}'
+PROGID='QVFileIOSvr.QVFileIO3.1'
+PROGID_KEY="HKEY_CLASSES_ROOT\\$PROGID"
+CLASS_KEY="HKEY_CLASSES_ROOT\\CLSID\\$CLSID"
+TYPELIB_KEY="HKEY_CLASSES_ROOT\\TypeLib\\$LIBID"
+
+run() { "$tools/wine-run.sh" --prefix "$prefix" "$@"; }
+winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
+dll_win=$(winpath "$dll")
+
+work=$(mktemp -d)
+restore() {
+    run regsvr32 /s "$dll_win" >/dev/null 2>&1
+    rm -rf "$work"
+}
+trap restore EXIT
+trap 'exit 1' INT TERM HUP
+
+failures=0
+fail() { printf 'FAIL: %s\n' "$*"; failures=$((failures + 1)); }
+expect_eq() {  # what expected actual
+    [ "$2" = "$3" ] || fail "$1: expected [$2], got [$3]"
+}
+
+# A key and everything below it as reg prints it, without CRs and blank lines.
+tree() { run reg query "$1" /s 2>/dev/null | tr -d '\r' | grep -v '^$'; }
+exists() { run reg query "$1" >/dev/null 2>&1; }
+# The unnamed value of a key, or a named one.
+value() {
+    if [ $# -eq 1 ]; then
+        run reg query "$1" /ve 2>/dev/null | tr -d '\r' | sed -n 's/^    (Default)    REG_SZ    //p'
+    else
+        run reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^    $2    REG_SZ    //p"
+    fi
+}
+register() { run regsvr32 /s "$@" >/dev/null 2>&1 || fail "regsvr32 $*"; }
+
+progid_tree() {
+    printf '%s\n' \
+        "$PROGID_KEY" \
+        '    (Default)    REG_SZ    QVFileIO Class 3' \
+        "$PROGID_KEY\\CLSID" \
+        "    (Default)    REG_SZ    $CLSID" \
+        "$PROGID_KEY\\CurVer" \
+        "    (Default)    REG_SZ    $PROGID"
+}
+class_tree() {  # the library's Windows path
+    printf '%s\n' \
+        "$CLASS_KEY" \
+        '    (Default)    REG_SZ    QVFileIO Class 3' \
+        "$CLASS_KEY\\InprocServer32" \
+        "    (Default)    REG_SZ    $1" \
+        '    ThreadingModel    REG_SZ    Apartment' \
+        "$CLASS_KEY\\ProgID" \
+        "    (Default)    REG_SZ    $PROGID" \
+        "$CLASS_KEY\\Programmable" \
+        "$CLASS_KEY\\TypeLib" \
+        "    (Default)    REG_SZ    $LIBID" \
+        "$CLASS_KEY\\VersionIndependentProgID" \
+        "    (Default)    REG_SZ    $PROGID"
+}
+check_registered() {  # what, the library's Windows path
+    expect_eq "$1: ProgID key" "$(progid_tree)" "$(tree "$PROGID_KEY")"
+    expect_eq "$1: class key" "$(class_tree "$2")" "$(tree "$CLASS_KEY")"
+    expect_eq "$1: type library" "QVFileIOSvr 3.0 Type Library" "$(value "$TYPELIB_KEY\\1.0")"
+    expect_eq "$1: type library file" "$2" "$(value "$TYPELIB_KEY\\1.0\\409\\win32")"
+    expect_eq "$1: help directory" "${2%\\*}\\" "$(value "$TYPELIB_KEY\\1.0\\HELPDIR")"
+    expect_eq "$1: interface's type library" "$LIBID" "$(value "HKEY_CLASSES_ROOT\\Interface\\$IID\\TypeLib")"
+}
+
+# Creating the object by its ProgID from a script: 0 created and answering,
+# 3 not created.
+create_by_progid() {
+    cat >"$work/create.js" <<'EOF'
+var o;
+try { o = new ActiveXObject("QVFileIOSvr.QVFileIO3.1"); } catch (e) { WScript.Quit(3); }
+WScript.Quit(o.IsValidFileOrDirectoryName("a.txt", 0) == 1 && !o.IsValidFileOrDirectoryName("a*", 0) ? 0 : 4);
+EOF
+    run cscript //nologo "$(winpath "$work/create.js")" >/dev/null 2>&1
+    echo $?
+}
+
+# --- Registration -------------------------------------------------------
+register "$dll_win"
+check_registered "registered" "$dll_win"
+
+# --- Unregistration -----------------------------------------------------
+run regsvr32 /s /u "$dll_win" >/dev/null 2>&1 || fail "regsvr32 /u"
+exists "$PROGID_KEY" && fail "the ProgID key remains after unregistration"
+exists "$CLASS_KEY" && fail "the class key remains after unregistration"
+exists "HKEY_CLASSES_ROOT\\CLSID" || fail "CLSID itself must stay"
+exists "$TYPELIB_KEY\\1.0" && fail "the type library stays registered"
+exists "HKEY_CLASSES_ROOT\\Interface\\$IID" && fail "the interface stays registered"
+expect_eq "creation by ProgID when unregistered" 3 "$(create_by_progid)"
+run regsvr32 /s /u "$dll_win" >/dev/null 2>&1 || fail "a second unregistration reports a failure"
+
+# --- Registering twice: one set; ForceRemove clears the class key -------
+register "$dll_win"
+run reg add "$CLASS_KEY\\Stray" /f >/dev/null 2>&1 || fail "reg add"
+run reg add "$CLASS_KEY\\Programmable" /v Stray /d x /f >/dev/null 2>&1 || fail "reg add"
+register "$dll_win"
+check_registered "registered twice" "$dll_win"
+
+# --- A quote in the library's directory reaches the registry once --------
+mkdir -p "$work/it's here"
+cp "$dll" "$work/it's here/QVFileIO3.dll"
+quoted_win=$(winpath "$work/it's here/QVFileIO3.dll")
+register "$quoted_win"
+check_registered "from a directory with a quote" "$quoted_win"
+
+# --- Back to the build's library; a script creates the object -----------
+register "$dll_win"
+check_registered "registered again" "$dll_win"
+expect_eq "creation by ProgID" 0 "$(create_by_progid)"
+
+# --- The library's PE facts --------------------------------------------
+pe=$(i686-w64-mingw32-objdump -p "$dll")
+expect_eq "export table name" "QVFileIO3.DLL" \
+    "$(printf '%s\n' "$pe" | sed -n 's/^Name[[:space:]]*[0-9a-fA-F]* //p' | head -1)"
+expect_eq "ordinal base" "1" "$(printf '%s\n' "$pe" | sed -n 's/^Ordinal Base[[:space:]]*//p' | head -1)"
+exports=$(printf '%s\n' "$pe" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/s/^[[:space:]]*\[ *\([0-9]*\)\] \(.*\)$/\1 \2/p')
+expect_eq "exports by ordinal (index + base 1)" \
+    "$(printf '0 DllCanUnloadNow\n1 DllGetClassObject\n2 DllRegisterServer\n3 DllUnregisterServer')" "$exports"
+imports=$(printf '%s\n' "$pe" | sed -n 's/^[[:space:]]*DLL Name: //p')
+[ -n "$imports" ] || fail "no import table found"
+for name in $imports; do
+    lower=$(printf '%s' "$name" | tr 'A-Z' 'a-z')
+    case "$lower" in
+    lib*) fail "imports a run-time library: $name" ;;
+    esac
+    [ -f "$prefix/drive_c/windows/system32/$lower" ] || fail "imports a DLL that is not the system's: $name"
+done
+
+strings=$(strings -el "$dll")
+version_pairs='FileDescription=QVFileIOSvr Module
+FileVersion=1, 0, 0, 33
+InternalName=QVFileIOSvr
+OriginalFilename=QVFileIOSvr.DLL
+ProductName=QVFileIOSvr Module
+ProductVersion=1, 0, 0, 1'
+printf '%s\n' "$version_pairs" | while IFS='=' read -r key expected; do
+    actual=$(printf '%s\n' "$strings" | grep -x -A1 "$key" | sed -n 2p)
+    [ "$actual" = "$expected" ] || printf 'FAIL: version string %s: expected [%s], got [%s]\n' "$key" "$expected" "$actual"
+done >"$work/version"
+if [ -s "$work/version" ]; then
+    cat "$work/version"
+    failures=$((failures + 1))
+fi
+# The fixed part: signature, file version 1.0.0.33, product version 1.0.0.1,
+# 32-bit Windows, a DLL.
+hex=$(od -An -tx1 -v "$dll" | tr -d ' \n')
+case "$hex" in
+*bd04effe"00000100""00000100""21000000""00000100""01000000""3f000000""00000000""04000000""02000000"*) ;;
+*) fail "fixed version information" ;;
+esac
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures failure(s)"
+    exit 1
+fi
+echo "registration: all checks passed"
