@@ -45,7 +45,9 @@ WScript.Echo "Err.Description = " & Err.Description
 WScript.Echo "Err.Source      = " & Err.Source
 On Error GoTo 0
 
-WScript.Echo "== The records they left in " & logPath
+WScript.Echo "== The records left in " & logPath
+WScript.Echo "(the first two come from the existence checks made while day.log was created:"
+WScript.Echo " an inner ""File not found"" stays in the log although the write succeeded)"
 WScript.Echo fso.OpenTextFile(logPath, 1).ReadAll()
 
 fso.DeleteFolder root, True

@@ -144,6 +144,47 @@ TEST_F(QueriesTest, CreateDirReportsTheFailingComponent) {
               records[0].pieces);
 }
 
+// What each operation writes: one attribute added to those present, or
+// FILE_ATTRIBUTE_NORMAL alone. Checked at the seam, since Wine reports a file
+// without attributes as archive; and on a real directory.
+TEST_F(QueriesTest, AttributeOperationsWriteTheRightSet) {
+    const std::string path = dir / "a.txt";
+    WriteBytes(path, "x");
+    static DWORD present, written;
+    ScopedWin32Override<decltype(win32.GetFileAttributesA)> reading(
+        win32.GetFileAttributesA, [](LPCSTR) __attribute__((stdcall)) -> DWORD { return present; });
+    ScopedWin32Override<decltype(win32.SetFileAttributesA)> writing(
+        win32.SetFileAttributesA, [](LPCSTR, DWORD value) __attribute__((stdcall)) -> BOOL {
+            written = value;
+            return TRUE;
+        });
+    struct { HRESULT (STDMETHODCALLTYPE IQVFileIO::*operation)(BSTR); DWORD present, written; } cases[] = {
+        {&IQVFileIO::SetAsReadOnly, FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY},
+        {&IQVFileIO::SetAsHidden, FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY},
+        {&IQVFileIO::SetAsArchive, FILE_ATTRIBUTE_ARCHIVE, FILE_ATTRIBUTE_ARCHIVE},
+        {&IQVFileIO::ClearFileAttributes, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE,
+         FILE_ATTRIBUTE_NORMAL},
+    };
+    for (const auto& c : cases) {
+        present = c.present, written = 0;
+        EXPECT_EQ(S_OK, (object.get()->*c.operation)(Bstr(path)));
+        EXPECT_EQ(c.written, written) << &c - cases;
+    }
+}
+
+// Wine keeps no read-only attribute on a directory, so a directory is
+// checked with the hidden one.
+TEST_F(QueriesTest, DirectoryAttributesAreSetAndCleared) {
+    const std::string sub = dir / "sub";
+    ASSERT_TRUE(::CreateDirectoryA(sub.c_str(), nullptr));
+    ASSERT_EQ(S_OK, object->SetAsHidden(Bstr(sub)));
+    EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN,
+              ::GetFileAttributesA(sub.c_str()) & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_EQ(S_OK, object->ClearFileAttributes(Bstr(sub)));
+    EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY, ::GetFileAttributesA(sub.c_str()) & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_TRUE(ReadLog().empty());
+}
+
 TEST_F(QueriesTest, FailingAttributeWriteLeavesTwoRecords) {
     const std::string path = dir / "a.txt";
     WriteBytes(path, "x");

