@@ -145,6 +145,14 @@ HRESULT QVFileIO::WriteOrAppend(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL b
         message = *(pieces.end() - 1);
         return Report(hr, line, pieces);
     };
+    // A directory or a file is created only with more free bytes than the
+    // reserve on the drive of `where`.
+    auto checkReserve = [&](BSTR where, const char* label) {
+        long freeSpace = 0;
+        const HRESULT hr = Self()->GetFreeDiskSpace(where, &freeSpace);
+        if (FAILED(hr)) return refuse(hr, __LINE__, {label, kFailedToDetermineDiskSpace});
+        return freeSpace > kCreationReserve ? S_OK : refuse(E_ABORT, __LINE__, {label, kNotEnoughDiskSpace});
+    };
     try {
         ArgCopy data(bstrData), path(bstrFullPath);
         if (data.empty()) return refuse(E_INVALIDARG, __LINE__, {"bstrData: ", kNoDataToWrite});
@@ -170,10 +178,7 @@ HRESULT QVFileIO::WriteOrAppend(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL b
         if (FAILED(hr)) return refuse(hr, __LINE__, {"bstrPath: ", kFailedToDetermineDirectoryExists});
         if (!directoryExists) {
             if (!bCreateDirIfNotFound) return refuse(E_ABORT, __LINE__, {"bstrPath: ", kDirectoryMissing});
-            long freeSpace = 0;
-            hr = Self()->GetFreeDiskSpace(bstrPath.get(), &freeSpace);
-            if (FAILED(hr)) return refuse(hr, __LINE__, {"bstrPath: ", kFailedToDetermineDiskSpace});
-            if (freeSpace <= kCreationReserve) return refuse(E_ABORT, __LINE__, {"bstrPath: ", kNotEnoughDiskSpace});
+            if (FAILED(hr = checkReserve(bstrPath.get(), "bstrPath: "))) return hr;
             if (FAILED(Self()->CreateDir(bstrPath.get())))
                 return refuse(E_FAIL, __LINE__, {"bstrPath: ", kFailedToCreateDirectory});
         }
@@ -183,11 +188,7 @@ HRESULT QVFileIO::WriteOrAppend(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL b
         if (FAILED(hr)) return refuse(hr, __LINE__, {"bstrFullPath: ", kFailedToDetermineFileExists});
         if (!fileExists) {
             if (!bCreateFileIfNotFound) return refuse(E_ABORT, __LINE__, {"bstrFullPath: ", kFileNotFound});
-            long freeSpace = 0;
-            hr = Self()->GetFreeDiskSpace(path.get(), &freeSpace);
-            if (FAILED(hr)) return refuse(hr, __LINE__, {"bstrFullPath: ", kFailedToDetermineDiskSpace});
-            if (freeSpace <= kCreationReserve)
-                return refuse(E_ABORT, __LINE__, {"bstrFullPath: ", kNotEnoughDiskSpace});
+            if (FAILED(hr = checkReserve(path.get(), "bstrFullPath: "))) return hr;
             hr = Self()->CreateFile(path.get(), VARIANT_TRUE, VARIANT_TRUE);
             if (FAILED(hr))
                 return refuse(hr, __LINE__, {"bstrFullPath: ", fullPath.c_str(), "Error: ", kFailedToCreateFile});
