@@ -203,24 +203,28 @@ HRESULT QVFileIO::WriteOrAppend(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL b
     }
 }
 
-STDMETHODIMP QVFileIO::Write(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL bCreateFileIfNotFound,
-                             VARIANT_BOOL bCreateDirIfNotFound, VARIANT_BOOL bOverwriteReadOnly) {
-    return Guarded("stdstrFullPath: ", kFailedToWriteFile, [&] {
+// Write and Append: the worker's record, then one more with its message,
+// which goes to the caller.
+HRESULT QVFileIO::WriteOrAppendOperation(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL bCreateFileIfNotFound,
+                                         VARIANT_BOOL bCreateDirIfNotFound, bool append,
+                                         VARIANT_BOOL bOverwriteReadOnly, const char* catchMessage) {
+    return Guarded("stdstrFullPath: ", catchMessage, [&] {
         ArgCopy data(bstrData), path(bstrFullPath);
         const char* message = "";
-        const HRESULT hr = WriteOrAppend(data.get(), path.get(), bCreateFileIfNotFound, bCreateDirIfNotFound, false,
+        const HRESULT hr = WriteOrAppend(data.get(), path.get(), bCreateFileIfNotFound, bCreateDirIfNotFound, append,
                                          bOverwriteReadOnly, message);
         return FAILED(hr) ? Fail(hr, __LINE__, {"stdstrFullPath: ", message}) : S_OK;
     });
 }
 
+STDMETHODIMP QVFileIO::Write(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL bCreateFileIfNotFound,
+                             VARIANT_BOOL bCreateDirIfNotFound, VARIANT_BOOL bOverwriteReadOnly) {
+    return WriteOrAppendOperation(bstrData, bstrFullPath, bCreateFileIfNotFound, bCreateDirIfNotFound, false,
+                                  bOverwriteReadOnly, kFailedToWriteFile);
+}
+
 STDMETHODIMP QVFileIO::Append(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL bCreateFileIfNotFound,
                               VARIANT_BOOL bCreateDirIfNotFound, VARIANT_BOOL bAppendToReadOnly) {
-    return Guarded("stdstrFullPath: ", kFailedToAppend, [&] {
-        ArgCopy data(bstrData), path(bstrFullPath);
-        const char* message = "";
-        const HRESULT hr = WriteOrAppend(data.get(), path.get(), bCreateFileIfNotFound, bCreateDirIfNotFound, true,
-                                         bAppendToReadOnly, message);
-        return FAILED(hr) ? Fail(hr, __LINE__, {"stdstrFullPath: ", message}) : S_OK;
-    });
+    return WriteOrAppendOperation(bstrData, bstrFullPath, bCreateFileIfNotFound, bCreateDirIfNotFound, true,
+                                  bAppendToReadOnly, kFailedToAppend);
 }

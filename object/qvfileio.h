@@ -138,6 +138,9 @@ private:
     HRESULT WriteOrAppend(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL bCreateFileIfNotFound,
                           VARIANT_BOOL bCreateDirIfNotFound, bool append, VARIANT_BOOL bOverwriteReadOnly,
                           const char*& message);
+    HRESULT WriteOrAppendOperation(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL bCreateFileIfNotFound,
+                                   VARIANT_BOOL bCreateDirIfNotFound, bool append, VARIANT_BOOL bOverwriteReadOnly,
+                                   const char* catchMessage);
     HRESULT ChangeFileAttributes(BSTR bstrFullPath, DWORD attributes, bool replace, const char*& message);
     HRESULT AttributeOperation(BSTR bstrFullPath, DWORD attributes, bool replace, const char* catchMessage);
 
