@@ -42,12 +42,17 @@ add_test(NAME registration
 set_tests_properties(registration PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix)
 
 # Script tests named user_*.js run Wine as the unprivileged user qvfileio in
-# a prefix of its own (build/user/prefix): as root, Wine writes through the
-# read-only attribute. Switching users needs root, as CI runs.
+# a prefix of its own: as root, Wine writes through the read-only attribute.
+# Switching users needs root, as CI runs. The user works in a directory of
+# its own below /tmp, with copies of the DLL and the scripts, so the tests
+# do not depend on where the sources were checked out.
 set(USER_FIXTURE ${CMAKE_SOURCE_DIR}/tools/user-fixture.sh)
-set(USER_DIR ${CMAKE_BINARY_DIR}/user)
+string(MD5 BUILD_HASH ${CMAKE_BINARY_DIR})
+string(SUBSTRING ${BUILD_HASH} 0 8 BUILD_HASH)
+set(USER_DIR /tmp/qvfileio-user-${BUILD_HASH})
 file(GLOB USER_SCRIPT_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/scripts/user_*.js)
-add_test(NAME user-setup COMMAND ${USER_FIXTURE} setup ${USER_DIR} ${DLL_WIN})
+add_test(NAME user-setup
+         COMMAND ${USER_FIXTURE} setup ${USER_DIR} ${CMAKE_BINARY_DIR}/QVFileIO3.dll ${CMAKE_SOURCE_DIR})
 add_test(NAME user-cleanup COMMAND ${USER_FIXTURE} cleanup ${USER_DIR})
 set_tests_properties(user-setup PROPERTIES FIXTURES_SETUP unprivileged RESOURCE_LOCK userprefix)
 set_tests_properties(user-cleanup PROPERTIES FIXTURES_CLEANUP unprivileged RESOURCE_LOCK userprefix)
@@ -55,7 +60,7 @@ foreach(script ${USER_SCRIPT_TESTS})
   get_filename_component(name ${script} NAME_WE)
   add_test(NAME script.${name}
            COMMAND runuser -u qvfileio -- env -u XDG_RUNTIME_DIR HOME=${USER_DIR}/home USER=qvfileio
-                   ${CMAKE_SOURCE_DIR}/tools/run-script.sh ${USER_DIR}/prefix
-                   ${CMAKE_SOURCE_DIR}/tests/scripts/lib.js ${script})
+                   ${USER_DIR}/files/run-script.sh ${USER_DIR}/prefix
+                   ${USER_DIR}/files/lib.js ${USER_DIR}/files/${name}.js)
   set_tests_properties(script.${name} PROPERTIES FIXTURES_REQUIRED unprivileged RESOURCE_LOCK userprefix)
 endforeach()

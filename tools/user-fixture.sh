@@ -2,10 +2,13 @@
 # Setup and cleanup of the tests that run Wine as an unprivileged user:
 # root writes through Unix permissions, so a read-only file only refuses
 # writes to someone else. Runs as root.
-#   user-fixture.sh setup DIR DLL    create the user when missing, give it
-#                                    DIR (its home and its own 32-bit prefix
-#                                    DIR/prefix), keep one wineserver for the
-#                                    prefix, register the DLL there
+#   user-fixture.sh setup DIR DLL SOURCES
+#                                    create the user when missing, give it
+#                                    DIR (its home, its own 32-bit prefix
+#                                    DIR/prefix, and in DIR/files copies of the
+#                                    DLL, the script runner and the user_*.js
+#                                    tests), keep one wineserver for the
+#                                    prefix, register the copied DLL there
 #   user-fixture.sh cleanup DIR      stop that wineserver
 # The server must not hold the test's output open (CTest would wait for
 # it): its output goes to a file.
@@ -29,27 +32,24 @@ setup)
     id -u "$USER_NAME" >/dev/null 2>&1 ||
         useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin "$USER_NAME" ||
         id -u "$USER_NAME" >/dev/null
-    mkdir -p "$dir/home"
+    # Copies in a directory of the user's own: the checkout may sit below a
+    # directory the user cannot enter.
+    sources=$4
+    mkdir -p "$dir/home" "$dir/files"
+    cp "$3" "$here/wine-run.sh" "$here/run-script.sh" "$sources/tests/scripts/lib.js" \
+        "$sources"/tests/scripts/user_*.js "$dir/files/"
     chown -R "$USER_NAME:" "$dir"
     chmod 755 "$dir"
-    # The user reads the DLL, the scripts and the tools from the build and
-    # source trees: say so plainly when their permissions do not allow it.
-    for needed in "$3" "$here/run-script.sh" "$here/wine-run.sh" "$here/../tests/scripts/lib.js"; do
-        case "$needed" in Z:*) needed=$(printf "%s" "${needed#Z:}" | tr '\\' /) ;; esac
-        if ! runuser -u "$USER_NAME" -- test -r "$needed"; then
-            echo "$USER_NAME cannot read $needed: every directory above it needs o+x and the file o+r" >&2
-            exit 1
-        fi
-    done
+    dll="Z:$(printf "%s" "$dir/files/$(basename "$3")" | tr / '\\')"
     log="$dir/setup.log"
     if ! (
         set -e
-        as_user "$here/wine-run.sh" --prefix "$dir/prefix" cmd /c exit 0
+        as_user "$dir/files/wine-run.sh" --prefix "$dir/prefix" cmd /c exit 0
         # A server that is already up keeps its own persistence: replace it.
         as_user wineserver -k 2>/dev/null || true
         as_user wineserver -w
         as_user wineserver -p
-        as_user "$here/wine-run.sh" --prefix "$dir/prefix" regsvr32 /s "$3"
+        as_user "$dir/files/wine-run.sh" --prefix "$dir/prefix" regsvr32 /s "$dll"
     ) </dev/null >"$log" 2>&1; then
         cat "$log" >&2
         echo "setup of the unprivileged prefix failed" >&2
@@ -60,7 +60,7 @@ cleanup)
     id -u "$USER_NAME" >/dev/null 2>&1 && as_user wineserver -k </dev/null >/dev/null 2>&1 || true
     ;;
 *)
-    echo "usage: $0 setup DIR DLL | cleanup DIR" >&2
+    echo "usage: $0 setup DIR DLL SOURCES | cleanup DIR" >&2
     exit 2
     ;;
 esac
