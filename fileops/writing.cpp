@@ -15,19 +15,6 @@ const char kFailedToAppend[] = "Failed to append the text to the file";
 // A directory or a file is created only with more free bytes than this.
 const long kCreationReserve = 128000;
 
-struct ErrorMessage {
-    DWORD error;
-    const char* message;
-};
-
-// The HRESULT of a failed call and the message that the operation names for
-// its error code; E_ACCESSDENIED is the HRESULT of error 5.
-Win32Failure Classify(DWORD error, std::initializer_list<ErrorMessage> known, const char* otherMessage) {
-    for (const ErrorMessage& entry : known)
-        if (entry.error == error) return {HResultFromFailedCall(error), entry.message};
-    return {HResultFromFailedCall(error), otherMessage};
-}
-
 // The caller's text as the ANSI bytes written to disk, up to the first zero
 // byte. A character the code page lacks becomes its default character.
 std::string DataBytes(BSTR data) {
@@ -54,7 +41,7 @@ STDMETHODIMP QVFileIO::CreateFile(BSTR bstrFullPath, VARIANT_BOOL bOverwriteExis
                                             bOverwriteExisting ? CREATE_ALWAYS : CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                             nullptr));
         if (!file) {
-            const Win32Failure failure = Classify(::GetLastError(),
+            const Win32Failure failure = ClassifyFailure(::GetLastError(),
                                                   {{ERROR_FILE_NOT_FOUND, kFileNotFound},
                                                    {ERROR_PATH_NOT_FOUND, kPathNotFound},
                                                    {ERROR_FILE_EXISTS, kAlreadyExists},
@@ -103,7 +90,7 @@ STDMETHODIMP QVFileIO::WriteToExistingFile(BSTR bstrData, BSTR bstrFullPath, VAR
         unique_hfile file(win32.CreateFileA(szDirPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                             FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) {
-            const Win32Failure failure = Classify(::GetLastError(),
+            const Win32Failure failure = ClassifyFailure(::GetLastError(),
                                                   {{ERROR_ACCESS_DENIED, kAccessDenied},
                                                    {ERROR_FILE_NOT_FOUND, kFileNotFound},
                                                    {ERROR_PATH_NOT_FOUND, kPathNotFound}},

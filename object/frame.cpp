@@ -33,11 +33,15 @@ ArgCopy::ArgCopy(BSTR source) {
 
 size_t ArgCopy::length() const { return copy_ ? wcslen(copy_.get()) : 0; }
 
+Win32Failure ClassifyFailure(DWORD error, std::initializer_list<ErrorMessage> known, const char* otherMessage) {
+    for (const ErrorMessage& entry : known)
+        if (entry.error == error) return {HResultFromFailedCall(error), entry.message};
+    return {HResultFromFailedCall(error), otherMessage};
+}
+
 Win32Failure NotFoundOr(DWORD error, const char* otherMessage) {
-    const char* message = error == ERROR_FILE_NOT_FOUND   ? kFileNotFound
-                          : error == ERROR_PATH_NOT_FOUND ? kPathNotFound
-                                                          : otherMessage;
-    return {HResultFromFailedCall(error), message};
+    return ClassifyFailure(error, {{ERROR_FILE_NOT_FOUND, kFileNotFound}, {ERROR_PATH_NOT_FOUND, kPathNotFound}},
+                           otherMessage);
 }
 
 void ComErrorInfo(const char* message) noexcept {

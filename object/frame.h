@@ -54,6 +54,16 @@ struct Win32Failure {
     const char* message;
 };
 
+// The message an operation names for an error code.
+struct ErrorMessage {
+    DWORD error;
+    const char* message;
+};
+
+// A failed call's HRESULT with the message of its error code among `known`,
+// `otherMessage` for any other code.
+Win32Failure ClassifyFailure(DWORD error, std::initializer_list<ErrorMessage> known, const char* otherMessage);
+
 // Error 2 is "File not found", error 3 "The path was not found"; any other
 // error gets `otherMessage`.
 Win32Failure NotFoundOr(DWORD error, const char* otherMessage);
