@@ -39,11 +39,11 @@ struct FileHandleTraits {
 };
 struct FindHandleTraits {
     static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
-    static void close(HANDLE h) { ::FindClose(h); }
+    static void close(HANDLE h) { win32.FindClose(h); }
 };
 struct KeyTraits {
     static HKEY invalid() { return nullptr; }
-    static void close(HKEY k) { ::RegCloseKey(k); }
+    static void close(HKEY k) { win32.RegCloseKey(k); }
 };
 struct BstrTraits {
     static BSTR invalid() { return nullptr; }

@@ -23,6 +23,41 @@ struct Win32Api {
     decltype(&::FormatMessageA) FormatMessageA;
     decltype(&::LockFileEx) LockFileEx;
     decltype(&::UnlockFileEx) UnlockFileEx;
+    // Searching, deleting, moving, copying and file times
+    decltype(&::FindFirstFileA) FindFirstFileA;
+    decltype(&::FindNextFileA) FindNextFileA;
+    decltype(&::FindClose) FindClose;
+    decltype(&::DeleteFileA) DeleteFileA;
+    decltype(&::RemoveDirectoryA) RemoveDirectoryA;
+    decltype(&::MoveFileA) MoveFileA;
+    decltype(&::CopyFileA) CopyFileA;
+    decltype(&::GetFileTime) GetFileTime;
+    decltype(&::FileTimeToLocalFileTime) FileTimeToLocalFileTime;
+    decltype(&::FileTimeToSystemTime) FileTimeToSystemTime;
+    // The registry
+    decltype(&::RegOpenKeyExA) RegOpenKeyExA;
+    decltype(&::RegCreateKeyExA) RegCreateKeyExA;
+    decltype(&::RegSetValueExA) RegSetValueExA;
+    decltype(&::RegQueryValueExA) RegQueryValueExA;
+    decltype(&::RegDeleteKeyA) RegDeleteKeyA;
+    decltype(&::RegDeleteValueA) RegDeleteValueA;
+    decltype(&::RegQueryInfoKeyA) RegQueryInfoKeyA;
+    decltype(&::RegEnumKeyExA) RegEnumKeyExA;
+    decltype(&::RegCloseKey) RegCloseKey;
+    // The workstation
+    decltype(&::GetPrivateProfileStringA) GetPrivateProfileStringA;
+    decltype(&::GetVersionExA) GetVersionExA;
+    decltype(&::GetSystemDirectoryA) GetSystemDirectoryA;
+    decltype(&::CreateProcessA) CreateProcessA;
+    decltype(&::WSAStartup) WSAStartup;
+    decltype(&::gethostname) gethostname;
+    decltype(&::WSACleanup) WSACleanup;
+    decltype(&::CharUpperA) CharUpperA;
+    decltype(&::CoInitialize) CoInitialize;
+    decltype(&::CoUninitialize) CoUninitialize;
+    decltype(&::SHGetMalloc) SHGetMalloc;
+    decltype(&::SHBrowseForFolderA) SHBrowseForFolderA;
+    decltype(&::SHGetPathFromIDListA) SHGetPathFromIDListA;
 };
 
 extern Win32Api win32;
