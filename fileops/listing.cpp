@@ -1,5 +1,72 @@
-// Directory listing: not built yet; each operation answers E_NOTIMPL until it is.
+// Directory listing: GetDirectoryContents runs one file-system search and
+// returns the matching names joined by "|"; IsEmptyDirectory compares a
+// directory's whole listing with that of an empty one.
 #include "object/qvfileio.h"
 
-STDMETHODIMP QVFileIO::GetDirectoryContents(BSTR, VARIANT_BOOL, VARIANT_BOOL, BSTR*) { return E_NOTIMPL; }
-STDMETHODIMP QVFileIO::IsEmptyDirectory(BSTR, VARIANT_BOOL*) { return E_NOTIMPL; }
+STDMETHODIMP QVFileIO::GetDirectoryContents(BSTR bstrSearchString, VARIANT_BOOL bListSubFiles,
+                                            VARIANT_BOOL bListSubDirectories, BSTR* bstrFilesFound) {
+    if (!bstrFilesFound) return E_POINTER;
+    return Guarded("bstrSearchString: ", kFailedToGetDirectoryContents, [&] {
+        ArgCopy search(bstrSearchString);
+        // Wildcards are the point here: only the length is checked. A pattern
+        // whose ANSI form does not fit the buffer is refused the same way.
+        NarrowPath pattern;
+        if (search.empty() || search.length() > MAX_PATH || !pattern.Assign(search.get()))
+            return Fail(E_ABORT, __LINE__, {"bstrSearchString: ", kInvalidPathLength});
+        if (!bListSubFiles && !bListSubDirectories) {
+            *bstrFilesFound = nullptr;
+            return S_OK;
+        }
+
+        WIN32_FIND_DATAA found;
+        unique_hfind searchHandle(win32.FindFirstFileA(pattern.c_str(), &found));
+        if (!searchHandle) {
+            const DWORD error = ::GetLastError();
+            if (error == ERROR_FILE_NOT_FOUND) {  // nothing matches
+                *bstrFilesFound = nullptr;
+                return S_OK;
+            }
+            return Fail(HResultFromFailedCall(error), __LINE__,
+                        {"bstrSearchString: ", pattern.c_str(), "Error: ", kFailedToFindFileOrDirectory});
+        }
+        // One growing text: appending stays linear in the number of entries.
+        std::string listing;
+        do {
+            const bool directory = found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+            if (directory ? !bListSubDirectories : !bListSubFiles) continue;
+            if (!listing.empty()) listing += '|';
+            listing += found.cFileName;
+        } while (win32.FindNextFileA(searchHandle.get(), &found));
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_NO_MORE_FILES)
+            return Fail(HResultFromFailedCall(error), __LINE__,
+                        {"bstrSearchString: ", pattern.c_str(), "Error: ", kFileNotFound});
+
+        *bstrFilesFound = NewBstrFromAnsi(listing);
+        // The listing stays with the caller even when the close fails.
+        if (!win32.FindClose(searchHandle.release()))
+            return Fail(E_ABORT, __LINE__, {"bstrSearchString: ", kFailedToCloseSearch});
+        return S_OK;
+    });
+}
+
+STDMETHODIMP QVFileIO::IsEmptyDirectory(BSTR bstrDirPath, VARIANT_BOOL* IsEmpty) {
+    if (!IsEmpty) return E_POINTER;
+    return Guarded("bstrDirPath: ", "Failed to determine if the directory is empty", [&] {
+        ArgCopy directory(bstrDirPath);
+        NarrowPath narrow;
+        HRESULT hr = ValidatePath(directory.get(), narrow, "bstrFullPath: ");
+        if (FAILED(hr)) return hr;
+        // Nothing is taken off the path: C:\d\ asks for C:\d\\*.
+        const unique_bstr pattern(NewBstrFromAnsi(std::string(narrow.c_str()) + "\\*"));
+        unique_bstr listing;
+        hr = Self()->GetDirectoryContents(pattern.get(), VARIANT_TRUE, VARIANT_TRUE, listing.put());
+        if (FAILED(hr))
+            return Fail(hr, __LINE__,
+                        {"cbstrFilePath: ", IsPathNotFound(hr) ? kPathNotFound : kFailedToGetDirectoryContents});
+        // An empty directory lists exactly its two dot entries; a drive root
+        // has none, so it is never empty.
+        *IsEmpty = AsResult(ToAnsi(listing.get()) == ".|..");
+        return S_OK;
+    });
+}

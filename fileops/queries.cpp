@@ -6,13 +6,10 @@
 
 namespace {
 
-const HRESULT kFileNotFoundResult = HResultFromWin32(ERROR_FILE_NOT_FOUND);
 const HRESULT kPathNotFoundResult = HResultFromWin32(ERROR_PATH_NOT_FOUND);
 const HRESULT kInvalidDriveResult = HResultFromWin32(ERROR_INVALID_DRIVE);
 const HRESULT kNotReadyResult = HResultFromWin32(ERROR_NOT_READY);
 const LONG kMaxFreeSpace = std::numeric_limits<LONG>::max();
-
-bool IsNotFound(HRESULT hr) { return hr == kFileNotFoundResult || hr == kPathNotFoundResult; }
 
 // Free bytes from the volume's geometry, saturating rather than wrapping.
 LONG FreeBytes(DWORD sectorsPerCluster, DWORD bytesPerSector, DWORD freeClusters) {
@@ -27,7 +24,7 @@ LONG FreeBytes(DWORD sectorsPerCluster, DWORD bytesPerSector, DWORD freeClusters
 
 STDMETHODIMP QVFileIO::IsDirectoryName(BSTR bstrFullPath, VARIANT_BOOL* bIsDirectory) {
     if (!bIsDirectory) return E_POINTER;
-    return Guarded("bstrFullPath: ", "Failed to determine if this is a directory", [&] {
+    return Guarded("bstrFullPath: ", kFailedToDetermineIfDirectory, [&] {
         ArgCopy path(bstrFullPath);
         HRESULT hr = Validate(path.get(), 1, "bstrFullPath: ", kInvalidPathName);
         if (FAILED(hr)) return hr;
@@ -122,7 +119,7 @@ STDMETHODIMP QVFileIO::DriveExists(BSTR bstrDrivePath, VARIANT_BOOL* bDriveExist
         try {
             ArgCopy path(bstrDrivePath);
             if (path.empty() || path.length() > MAX_PATH)
-                return Fail(E_ABORT, __LINE__, {"bstrFullpath: ", "Invalid path length"});
+                return Fail(E_ABORT, __LINE__, {"bstrFullpath: ", kInvalidPathLength});
             long freeSpace = 0;
             const HRESULT hr = Self()->GetFreeDiskSpace(path.get(), &freeSpace);
             // A drive without a medium exists; a letter that names no drive

@@ -1,4 +1,87 @@
-// Recursive search: not built yet; each operation answers E_NOTIMPL until it is.
+// FindFileOrDirectory: every entry whose name matches a pattern anywhere
+// below a drive or directory, as full paths joined by "|". The private
+// worker SearchDirectory handles one directory and descends depth first; it
+// sees the file system only through GetDirectoryContents and IsDirectoryName.
 #include "object/qvfileio.h"
 
-STDMETHODIMP QVFileIO::FindFileOrDirectory(BSTR, BSTR, BSTR*) { return E_NOTIMPL; }
+namespace {
+// The match that brings the count to this ends the search.
+const ULONG kMatchLimit = 6000;
+const char kSearchTooLarge[] = "You have exceed the search size.  Please narrow your search request";
+}  // namespace
+
+HRESULT QVFileIO::SearchDirectory(BSTR bstrDirPath, BSTR bstrSearchString, std::wstring& found,
+                                  const char*& message) {
+    auto refuse = [&](HRESULT hr, int line, Pieces pieces) {
+        message = *(pieces.end() - 1);
+        return Report(hr, line, pieces);
+    };
+    try {
+        ArgCopy directory(bstrDirPath), pattern(bstrSearchString);
+        HRESULT hr = Validate(directory.get(), 1, "bstrFullPath: ", kInvalidPathName, &message);
+        if (FAILED(hr)) return hr;
+        if (pattern.empty() || pattern.length() > MAX_PATH)
+            return refuse(E_INVALIDARG, __LINE__, {"bstrSearchString: ", kInvalidPathLength});
+
+        // A backslash is added only where the path does not end in one.
+        std::wstring prefix = directory.get();
+        if (prefix.back() != L'\\') prefix += L'\\';
+
+        // Matches here first, in listing order. This directory's matches are
+        // taken back if it reaches the limit; earlier ones stay.
+        unique_bstr matches;
+        hr = Self()->GetDirectoryContents(unique_bstr(NewBstr(prefix + pattern.get())).get(), VARIANT_TRUE,
+                                          VARIANT_TRUE, matches.put());
+        if (FAILED(hr))
+            return IsPathNotFound(hr) ? refuse(hr, __LINE__, {"bstrFullpath: ", kPathNotFound})
+                                      : refuse(hr, __LINE__, {"bstrFilePath: ", kFailedToGetDirectoryContents});
+        const size_t mark = found.size();
+        hr = ForEachListed(std::wstring(matches ? matches.get() : L""), [&](const std::wstring& name) {
+            if (IsDotEntry(name)) return S_OK;
+            if (!found.empty()) found += L'|';
+            found += prefix;
+            found += name;
+            if (++searchCount_ < kMatchLimit) return S_OK;
+            found.resize(mark);
+            return refuse(E_FAIL, __LINE__, {"FullPathsFound: ", kSearchTooLarge});
+        });
+        if (FAILED(hr)) return hr;
+
+        // Then every subdirectory's tree, in the order of the full listing.
+        unique_bstr contents;
+        hr = Self()->GetDirectoryContents(unique_bstr(NewBstr(prefix + L"*")).get(), VARIANT_TRUE, VARIANT_TRUE,
+                                          contents.put());
+        if (FAILED(hr)) return refuse(hr, __LINE__, {"bstrFilePath: ", kFailedToGetDirectoryContents});
+        return ForEachListed(std::wstring(contents ? contents.get() : L""), [&](const std::wstring& name) {
+            if (IsDotEntry(name)) return S_OK;
+            const unique_bstr child(NewBstr(prefix + name));
+            VARIANT_BOOL isDirectory = 0;
+            const HRESULT asked = Self()->IsDirectoryName(child.get(), &isDirectory);
+            // An entry the system holds open is passed over.
+            if (asked == HResultFromWin32(ERROR_SHARING_VIOLATION)) return S_OK;
+            if (FAILED(asked)) return refuse(asked, __LINE__, {"cbstrFoundDirs: ", kFailedToDetermineIfDirectory});
+            // A deeper failure has been reported and its message set there.
+            return isDirectory ? SearchDirectory(child.get(), pattern.get(), found, message) : S_OK;
+        });
+    } catch (...) {
+        return refuse(E_FAIL, __LINE__, {"bstrFilePath: ", kFailedToFindFileOrDirectory});
+    }
+}
+
+STDMETHODIMP QVFileIO::FindFileOrDirectory(BSTR bstrDriveOrPath, BSTR bstrSearchString, BSTR* FullPathsFound) {
+    if (!FullPathsFound) return E_POINTER;
+    return Guarded("bstrDriveOrPath: ", kFailedToFindFileOrDirectory, [&] {
+        ArgCopy path(bstrDriveOrPath), pattern(bstrSearchString);
+        // The result must start out empty; a string already there is refused
+        // without a record.
+        if (*FullPathsFound) return E_INVALIDARG;
+        searchCount_ = 0;
+        // One growing text for the whole tree.
+        std::wstring found;
+        const char* message = "";
+        const HRESULT hr = SearchDirectory(path.get(), pattern.get(), found, message);
+        // On a failure the caller still gets what earlier directories found.
+        if (!found.empty()) *FullPathsFound = NewBstr(found);
+        return FAILED(hr) ? Fail(hr, __LINE__, {"bstrDriveOrPath: ", message}) : S_OK;
+    });
+}

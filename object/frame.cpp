@@ -24,6 +24,11 @@ const char kAlreadyExists[] = "File or directory already exists";
 const char kAccessDenied[] = "Access denied";
 const char kNotEnoughDiskSpace[] = "Not enough disk space";
 const char kNoDataToWrite[] = "No data to write";
+const char kInvalidPathLength[] = "Invalid path length";
+const char kFailedToFindFileOrDirectory[] = "Failed to find the file or directory";
+const char kFailedToGetDirectoryContents[] = "Failed to get the directory contents";
+const char kFailedToDetermineIfDirectory[] = "Failed to determine if this is a directory";
+const char kFailedToCloseSearch[] = "Failed to close the search";
 
 ArgCopy::ArgCopy(BSTR source) {
     if (!source) return;

@@ -4,6 +4,7 @@
 #include "platform/raii.h"
 #include "platform/text.h"
 #include <initializer_list>
+#include <string>
 
 using Pieces = std::initializer_list<const char*>;
 
@@ -30,6 +31,11 @@ extern const char kAlreadyExists[];
 extern const char kAccessDenied[];
 extern const char kNotEnoughDiskSpace[];
 extern const char kNoDataToWrite[];
+extern const char kInvalidPathLength[];
+extern const char kFailedToFindFileOrDirectory[];
+extern const char kFailedToGetDirectoryContents[];
+extern const char kFailedToDetermineIfDirectory[];
+extern const char kFailedToCloseSearch[];
 
 // Frame step 1: the operation's own copy of a text argument, up to its
 // first NUL. A null argument stays null, which every step treats as empty.
@@ -67,6 +73,32 @@ Win32Failure ClassifyFailure(DWORD error, std::initializer_list<ErrorMessage> kn
 // Error 2 is "File not found", error 3 "The path was not found"; any other
 // error gets `otherMessage`.
 Win32Failure NotFoundOr(DWORD error, const char* otherMessage);
+
+// Calls `visit` with each entry of a listing text (names joined by "|"),
+// in order, until one visit fails; returns that failure or S_OK.
+template <class Char, class Visit>
+HRESULT ForEachListed(const std::basic_string<Char>& listing, Visit&& visit) {
+    for (size_t start = 0; start < listing.size();) {
+        size_t end = listing.find(Char('|'), start);
+        if (end == std::basic_string<Char>::npos) end = listing.size();
+        const HRESULT hr = visit(listing.substr(start, end - start));
+        if (FAILED(hr)) return hr;
+        start = end + 1;
+    }
+    return S_OK;
+}
+
+// The entries "." and ".." that a listing of a directory holds.
+template <class Char>
+bool IsDotEntry(const std::basic_string<Char>& name) {
+    return (name.size() == 1 && name[0] == Char('.')) ||
+           (name.size() == 2 && name[0] == Char('.') && name[1] == Char('.'));
+}
+
+// The failures of a missing path (error 3) and of a missing file or path
+// (errors 2 and 3), as the nested operations return them.
+inline bool IsPathNotFound(HRESULT hr) { return hr == HResultFromWin32(ERROR_PATH_NOT_FOUND); }
+inline bool IsNotFound(HRESULT hr) { return hr == HResultFromWin32(ERROR_FILE_NOT_FOUND) || IsPathNotFound(hr); }
 
 // A boolean out-value as the system stores it: 1 for true, never -1.
 inline VARIANT_BOOL AsResult(bool value) { return value ? 1 : 0; }

@@ -143,6 +143,12 @@ private:
                                    const char* catchMessage);
     HRESULT ChangeFileAttributes(BSTR bstrFullPath, DWORD attributes, bool replace, const char*& message);
     HRESULT AttributeOperation(BSTR bstrFullPath, DWORD attributes, bool replace, const char* catchMessage);
+    void DeleteSubDirectory(BSTR childPath, const char* child, VARIANT_BOOL bDelSubFiles, VARIANT_BOOL bDelSubDirs);
+    HRESULT ValidateOldAndNew(BSTR oldPath, BSTR newPath, NarrowPath& oldNarrow, NarrowPath& newNarrow);
+    HRESULT SearchDirectory(BSTR bstrDirPath, BSTR bstrSearchString, std::wstring& found, const char*& message);
+    HRESULT FindFileEntry(BSTR bstrFullPath, unique_hfind& search, WIN32_FIND_DATAA& data, const char*& message);
+    HRESULT GetFileTimeText(BSTR bstrFullPath, int selector, std::wstring& text, const char*& message);
+    HRESULT TimeGetter(BSTR bstrFullPath, int selector, BSTR* result, bool namePath, const char* catchMessage);
 
     Inner inner_;
     IUnknown* outer_;

@@ -30,9 +30,11 @@ std::wstring FromAnsi(const char* text, size_t length) {
     return result;
 }
 
-BSTR NewBstrFromAnsi(const char* text, size_t length) {
-    const std::wstring wide = FromAnsi(text, length);
-    BSTR result = ::SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+BSTR NewBstrFromAnsi(const char* text, size_t length) { return NewBstr(FromAnsi(text, length)); }
+
+BSTR NewBstr(const std::wstring& text) {
+    if (text.size() > static_cast<size_t>(UINT_MAX / sizeof(wchar_t))) throw std::bad_alloc();
+    BSTR result = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
     if (!result) throw std::bad_alloc();
     return result;
 }

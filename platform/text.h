@@ -16,6 +16,9 @@ std::wstring FromAnsi(const char* text, size_t length);
 BSTR NewBstrFromAnsi(const char* text, size_t length);
 inline BSTR NewBstrFromAnsi(const std::string& text) { return NewBstrFromAnsi(text.data(), text.size()); }
 
+// A new BSTR holding wide text; throws std::bad_alloc like the above.
+BSTR NewBstr(const std::wstring& text);
+
 // A path in the ANSI code page, in a zero-filled buffer of MAX_PATH + 1 bytes.
 // A path whose ANSI form would not fit in MAX_PATH bytes is refused rather
 // than cut: in a multi-byte code page 260 characters may need more bytes.

@@ -64,3 +64,8 @@ foreach(script ${USER_SCRIPT_TESTS})
                    ${USER_DIR}/files/lib.js ${USER_DIR}/files/${name}.js)
   set_tests_properties(script.${name} PROPERTIES FIXTURES_REQUIRED unprivileged RESOURCE_LOCK userprefix)
 endforeach()
+
+# A tree holding a symbolic link to a folder outside it, deleted whole: the
+# link is built from the shell, since Wine's cmd has no mklink.
+add_test(NAME script.links COMMAND sh ${CMAKE_SOURCE_DIR}/tests/links.sh ${WINE_PREFIX})
+set_tests_properties(script.links PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix)
