@@ -1,0 +1,160 @@
+// Listing, search and deleting where the system must be made to fail on
+// purpose: searches that break off, closes that fail, an entry held open by
+// the system, a child that cannot be deleted; and the limits of the search.
+#include "tests/cpp/support.h"
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+// The one path a fake refuses, and the error it gives.
+struct Refused {
+    static std::string path;
+    static DWORD error;
+    static BOOL Fail() {
+        ::SetLastError(error);
+        return FALSE;
+    }
+    static BOOL WINAPI FindNext(HANDLE search, LPWIN32_FIND_DATAA data) { return Fail(); }
+    static BOOL WINAPI FindClose(HANDLE search) {
+        ::FindClose(search);  // the real handle still goes
+        return Fail();
+    }
+    static DWORD WINAPI Attributes(LPCSTR name) {
+        if (path != name) return ::GetFileAttributesA(name);
+        ::SetLastError(error);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    static BOOL WINAPI Delete(LPCSTR name) { return path == name ? Fail() : ::DeleteFileA(name); }
+};
+std::string Refused::path;
+DWORD Refused::error;
+
+class ListingTest : public QVFileIOTest {
+protected:
+    void Touch(const std::string& path) { WriteBytes(path, "x"); }
+    std::wstring Description() { return TakeErrorInfo().description; }
+    ScratchDir dir;
+};
+
+TEST_F(ListingTest, TwoKindsOfEmptyListing) {
+    Touch(dir / "a.txt");
+    const struct {
+        const char* pattern;
+        VARIANT_BOOL files, directories;
+        bool null;
+    } cases[] = {
+        {"*.none", 1, 1, true},  // nothing matches
+        {"*", 0, 0, true},       // nothing is searched
+        {"*.txt", 0, 1, false},  // a match that the filter leaves out
+    };
+    for (const auto& c : cases) {
+        Bstr listing;
+        ASSERT_EQ(S_OK, object->GetDirectoryContents(Bstr(dir / c.pattern), c.files, c.directories, listing.put()))
+            << c.pattern;
+        EXPECT_EQ(c.null, listing.null()) << c.pattern;
+        EXPECT_EQ(L"", listing.str()) << c.pattern;
+    }
+    EXPECT_TRUE(ReadLog().empty());
+}
+
+TEST_F(ListingTest, SearchThatBreaksOffOrCannotClose) {
+    Touch(dir / "a.txt");
+    Refused::error = ERROR_NOT_ENOUGH_MEMORY;
+    {
+        ScopedWin32Override<decltype(win32.FindNextFileA)> fake(win32.FindNextFileA, &Refused::FindNext);
+        BSTR sentinel = reinterpret_cast<BSTR>(0x1234);
+        BSTR listing = sentinel;
+        EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_NOT_ENOUGH_MEMORY),
+                  object->GetDirectoryContents(Bstr(dir / "*"), 1, 1, &listing));
+        EXPECT_EQ(sentinel, listing) << "a broken search writes no listing";
+        EXPECT_EQ(L"File not found", Description());
+    }
+    ScopedWin32Override<decltype(win32.FindClose)> fake(win32.FindClose, &Refused::FindClose);
+    Bstr listing;
+    EXPECT_EQ(E_ABORT, object->GetDirectoryContents(Bstr(dir / "*.txt"), 1, 1, listing.put()));
+    EXPECT_EQ(L"a.txt", listing.str()) << "the listing belongs to the caller even so";
+    EXPECT_EQ(L"Failed to close the search", Description());
+    const std::vector<LogRecord> log = ReadLog();
+    ASSERT_EQ(2u, log.size());
+    EXPECT_EQ((std::vector<std::string>{"bstrSearchString: " + dir / "*", "Error: File not found"}), log[0].pieces);
+    EXPECT_EQ((std::vector<std::string>{"bstrSearchString: Failed to close the search"}), log[1].pieces);
+}
+
+TEST_F(ListingTest, SearchPassesOverAnEntryHeldBySystem) {
+    ::CreateDirectoryA((dir / "held").c_str(), nullptr);
+    Touch(dir / "held\\x.txt");
+    Touch(dir / "y.txt");
+    Refused::path = dir / "held";
+    Refused::error = ERROR_SHARING_VIOLATION;
+    ScopedWin32Override<decltype(win32.GetFileAttributesA)> fake(win32.GetFileAttributesA, &Refused::Attributes);
+    Bstr found;
+    EXPECT_EQ(S_OK, object->FindFileOrDirectory(Bstr(dir.path()), Bstr(L"*.txt"), found.put()));
+    EXPECT_EQ(Bstr(dir / "y.txt").str(), found.str());
+
+    // Any other failure ends the search, keeping what was found before.
+    Refused::error = ERROR_ACCESS_DENIED;
+    Bstr partial;
+    EXPECT_EQ(E_ACCESSDENIED, object->FindFileOrDirectory(Bstr(dir.path()), Bstr(L"*.txt"), partial.put()));
+    EXPECT_EQ(Bstr(dir / "y.txt").str(), partial.str());
+    EXPECT_EQ(L"Failed to determine if this is a directory", Description());
+}
+
+TEST_F(ListingTest, SearchStopsAtItsSixThousandthMatch) {
+    ::CreateDirectoryA((dir / "sub").c_str(), nullptr);
+    Touch(dir / "first.txt");
+    char name[32];
+    for (int i = 1; i < 5999; ++i) {
+        snprintf(name, sizeof name, "sub\\%04d.txt", i);
+        Touch(dir / name);
+    }
+    // 5999 matches: the whole result. A second search counts from 0 again.
+    for (int round = 0; round < 2; ++round) {
+        Bstr found;
+        ASSERT_EQ(S_OK, object->FindFileOrDirectory(Bstr(dir.path()), Bstr(L"*.txt"), found.put()));
+        const std::wstring text = found.str();
+        EXPECT_EQ(5998, std::count(text.begin(), text.end(), L'|'));
+    }
+    Touch(dir / "sub\\5999.txt");
+    DeleteLog();
+    Bstr found;
+    EXPECT_EQ(E_FAIL, object->FindFileOrDirectory(Bstr(dir.path()), Bstr(L"*.txt"), found.put()));
+    EXPECT_EQ(L"You have exceed the search size.  Please narrow your search request", Description());
+    // The directory that reached the limit adds nothing; the top's match stays.
+    EXPECT_EQ(Bstr(dir / "first.txt").str(), found.str());
+    EXPECT_EQ(2u, ReadLog().size());
+}
+
+TEST_F(ListingTest, SearchRefusesAResultAlreadyHeld) {
+    BSTR held = ::SysAllocString(L"");
+    EXPECT_EQ(E_INVALIDARG, object->FindFileOrDirectory(Bstr(dir.path()), Bstr(L"*"), &held));
+    ::SysFreeString(held);
+    EXPECT_TRUE(ReadLog().empty());
+    EXPECT_FALSE(TakeErrorInfo().present);
+}
+
+TEST_F(ListingTest, ChildThatCannotBeDeletedStaysAsItWas) {
+    const std::string tree = dir / "tree";
+    ::CreateDirectoryA(tree.c_str(), nullptr);
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) Touch(tree + "\\" + name);
+    const std::string stuck = tree + "\\b.txt";
+    ::SetFileAttributesA(stuck.c_str(), FILE_ATTRIBUTE_READONLY);
+    Refused::path = stuck;
+    Refused::error = ERROR_SHARING_VIOLATION;
+    ScopedWin32Override<decltype(win32.DeleteFileA)> fake(win32.DeleteFileA, &Refused::Delete);
+
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_DIR_NOT_EMPTY), object->DeleteDirectory(Bstr(tree), 1, 1));
+    EXPECT_EQ(L"Failed to delete the directory", Description());
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA((tree + "\\a.txt").c_str()));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA((tree + "\\c.txt").c_str()));
+    // The refused deletion put the read-only attribute back.
+    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_READONLY),
+              ::GetFileAttributesA(stuck.c_str()) & FILE_ATTRIBUTE_READONLY);
+    const std::vector<LogRecord> log = ReadLog();
+    ASSERT_EQ(2u, log.size());
+    EXPECT_EQ((std::vector<std::string>{"bstrFullpath: " + stuck, "Error: Failed to delete the file"}), log[0].pieces);
+    EXPECT_EQ("80070020", log[0].hresult);
+    EXPECT_EQ("80070091", log[1].hresult);
+}
+
+}  // namespace
