@@ -32,6 +32,9 @@ demo: build
 bench: build
 	$(WINE_RUN) regsvr32 /s '$(DLL_WIN)'
 	$(WINE_RUN) cscript //nologo '$(call winpath,bench/read_bench.js)'
+	sh bench/trees.sh $(abspath $(BUILD))/bench-trees
+	$(WINE_RUN) cscript //nologo '$(call winpath,bench/listing_bench.vbs)' '$(call winpath,$(BUILD)/bench-trees)'
+	rm -rf $(BUILD)/bench-trees
 
 clean:
 	rm -rf $(BUILD)

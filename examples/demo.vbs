@@ -32,6 +32,19 @@ WScript.Echo "after SetAsReadOnly and SetAsHidden: attributes = " & fso.GetFile(
 qv.ClearFileAttributes path
 WScript.Echo "after ClearFileAttributes:          attributes = " & fso.GetFile(path).Attributes
 
+WScript.Echo "== Copy, move, list, search, size, time stamp"
+qv.CopyFile path, root & "\2026\12\copy.log", False, False
+qv.CreateDir root & "\2026\11"
+qv.MoveFileOrDirectory root & "\2026\12\copy.log", root & "\2026\11\moved.log"
+WScript.Echo "GetDirectoryContents(2026\*, files and directories) = " & _
+             qv.GetDirectoryContents(root & "\2026\*", True, True)
+WScript.Echo "FindFileOrDirectory(root, ""*.log"") = " & qv.FindFileOrDirectory(root, "*.log")
+WScript.Echo "GetFileSize(day.log) = " & qv.GetFileSize(path)
+WScript.Echo "GetLastModifiedDate/Time(day.log) = " & qv.GetLastModifiedDate(path) & " " & qv.GetLastModifiedTime(path)
+WScript.Echo "IsEmptyDirectory(2026\11) = " & qv.IsEmptyDirectory(root & "\2026\11")
+qv.DeleteDirectory root & "\2026\11", True, True
+WScript.Echo "after DeleteDirectory(2026\11, True, True): DirectoryExists = " & qv.DirectoryExists(root & "\2026\11")
+
 WScript.Echo "== A refused call"
 On Error Resume Next
 qv.Append "more", root & "\2026\12\", True, True, False
