@@ -14,12 +14,11 @@ const char kEndPiece[] = "END";
 const size_t kWorkBufferSize = 2048;
 
 // Writes the record as a text-mode stream would (each LF reaches the file as
-// CR LF), sending every finished line in one append. Lines of several
-// writers interleave but never overwrite each other: each append is made
-// under an exclusive lock of one byte far beyond the log's data, because an
-// append-only handle alone does not keep two processes' writes apart
-// everywhere (Wine takes the end of the file and writes there in two
-// steps). After a failed write the rest of the record is lost.
+// CR LF), gathering it whole and sending it in one append, so records of
+// several writers never interleave. The append is made under an exclusive
+// lock of one byte far beyond the log's data, because an append-only handle
+// alone does not keep two processes' writes apart everywhere (Wine takes the
+// end of the file and writes there in two steps).
 class LogLineWriter {
 public:
     explicit LogLineWriter(HANDLE file) : file_(file) {}
@@ -31,9 +30,9 @@ public:
         }
     }
     void PutLine(const char* text) { Put(text); EndLine(); }
-    void EndLine() { Put("\n"); Flush(); }
+    void EndLine() { Put("\n"); }
     void Flush() {
-        if (pending_.empty() || failed_) return;
+        if (pending_.empty()) return;
         OVERLAPPED lockByte = {};
         lockByte.Offset = 0xFFFFFFF0;
         lockByte.OffsetHigh = 0x7FFFFFFF;
@@ -41,9 +40,7 @@ public:
         // written all the same.
         const bool locked = win32.LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lockByte);
         DWORD written = 0;
-        if (!win32.WriteFile(file_, pending_.data(), static_cast<DWORD>(pending_.size()), &written, nullptr) ||
-            written != pending_.size())
-            failed_ = true;
+        win32.WriteFile(file_, pending_.data(), static_cast<DWORD>(pending_.size()), &written, nullptr);
         if (locked) win32.UnlockFileEx(file_, 0, 1, 0, &lockByte);
         pending_.clear();
     }
@@ -51,7 +48,6 @@ public:
 private:
     HANDLE file_;
     std::string pending_;
-    bool failed_ = false;
 };
 
 const char* FileNameOf(const char* path) {

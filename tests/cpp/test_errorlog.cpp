@@ -398,8 +398,9 @@ TEST_F(ErrorLogTest, FailedWriteDropsTheRestOfTheRecord) {
 }
 
 // Four processes of this program report 1,000 failures each at the same
-// time: every line of the log is whole, and every record's lines are there.
-TEST(ErrorLogConcurrencyTest, FourProcessesLeaveNoTornLines) {
+// time: every line of the log is whole, every record's lines are there, and
+// they stand together in their order.
+TEST(ErrorLogConcurrencyTest, FourProcessesLeaveWholeRecords) {
     DeleteLog();
     const int kWorkers = 4, kReports = 1000;
     char program[MAX_PATH] = {};
@@ -428,6 +429,8 @@ TEST(ErrorLogConcurrencyTest, FourProcessesLeaveNoTornLines) {
     const std::string reasonLine = reason.substr(0, reason.size() - 2);  // up to the final CR LF
     const std::string pieceLine = std::string(kWorkerLabel) + kWorkerValue;
     int empty = 0, time = 0, file = 0, line = 0, hresult = 0, reasons = 0, pieces = 0, other = 0;
+    // Each line's place in its record: 0 the empty line before it ... 6 the piece.
+    int lineIndex = 0, outOfPlace = 0;
     std::string firstOther;
     const std::string bytes = ReadLogBytes();
     ASSERT_EQ("\r\n", bytes.substr(bytes.size() - 2));
@@ -441,20 +444,23 @@ TEST(ErrorLogConcurrencyTest, FourProcessesLeaveNoTornLines) {
             sscanf(text.c_str(), "Time: (mm/dd/yy)   %u/%u/%u   %u:%u:%u", &m, &d, &y, &h, &mi, &sec) == 6 &&
             snprintf(again, sizeof again, "Time: (mm/dd/yy)   %u/%u/%u   %u:%u:%u ", m, d, y, h, mi, sec) > 0 &&
             text == again && m >= 1 && m <= 12 && y >= 2000;
-        if (text.empty()) ++empty;
-        else if (text == "File:    worker.cpp") ++file;
-        else if (text == "HRESULT: 80070057") ++hresult;
-        else if (text == reasonLine) ++reasons;
-        else if (text == pieceLine) ++pieces;
+        int place = -1;
+        if (text.empty()) ++empty, place = 0;
+        else if (text == "File:    worker.cpp") ++file, place = 2;
+        else if (text == "HRESULT: 80070057") ++hresult, place = 4;
+        else if (text == reasonLine) ++reasons, place = 5;
+        else if (text == pieceLine) ++pieces, place = 6;
         else if (text.compare(0, 9, "Line:    ") == 0 && text.find_first_not_of("0123456789", 9) == std::string::npos)
-            ++line;
+            ++line, place = 3;
         else if (isTime)
-            ++time;
+            ++time, place = 1;
         else if (++other == 1)
             firstOther = text;
+        if (place != lineIndex++ % 7) ++outOfPlace;
     }
     const int total = kWorkers * kReports;
     EXPECT_EQ(0, other) << "first stray line: " << firstOther;
+    EXPECT_EQ(0, outOfPlace) << "lines of another record inside a record";
     EXPECT_EQ(total, empty);
     EXPECT_EQ(total, time);
     EXPECT_EQ(total, file);
