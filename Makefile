@@ -30,6 +30,8 @@ demo: build
 	$(WINE_RUN) cscript //nologo '$(call winpath,examples/demo.vbs)'
 
 bench: build
+	cmake --build $(BUILD) --target readfloor
+	$(WINE_RUN) '$(call winpath,$(BUILD)/readfloor.exe)'
 	$(WINE_RUN) regsvr32 /s '$(DLL_WIN)'
 	$(WINE_RUN) cscript //nologo '$(call winpath,bench/read_bench.js)'
 	sh bench/trees.sh $(abspath $(BUILD))/bench-trees
