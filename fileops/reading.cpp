@@ -107,7 +107,10 @@ STDMETHODIMP QVFileIO::Read(BSTR bstrFullPath, BSTR* bstrData) {
         // Others may go on reading and writing the file meanwhile.
         unique_hfile handle(win32.CreateFileA(szDirPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                               nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        if (!handle) return Fail(HResultFromWin32(ERROR_OPEN_FAILED), __LINE__, {kReadLabel, kFailedToOpen});
+        // A device (CON, NUL, COM1) is not a file: reading a port would wait
+        // for data that may never come.
+        if (!handle || win32.GetFileType(handle.get()) != FILE_TYPE_DISK)
+            return Fail(HResultFromWin32(ERROR_OPEN_FAILED), __LINE__, {kReadLabel, kFailedToOpen});
         WholeFile file;
         // A read that fails part-way must not hand over the text cut short.
         if (!file.Load(handle.get())) return Fail(E_FAIL, __LINE__, {kReadLabel, kFailedToRead});

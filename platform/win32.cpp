@@ -28,6 +28,7 @@ Win32Api win32 = {
     ::GetFileTime,
     ::FileTimeToLocalFileTime,
     ::FileTimeToSystemTime,
+    ::GetFileType,
     ::RegOpenKeyExA,
     ::RegCreateKeyExA,
     ::RegSetValueExA,

@@ -34,6 +34,7 @@ struct Win32Api {
     decltype(&::GetFileTime) GetFileTime;
     decltype(&::FileTimeToLocalFileTime) FileTimeToLocalFileTime;
     decltype(&::FileTimeToSystemTime) FileTimeToSystemTime;
+    decltype(&::GetFileType) GetFileType;
     // The registry
     decltype(&::RegOpenKeyExA) RegOpenKeyExA;
     decltype(&::RegCreateKeyExA) RegCreateKeyExA;

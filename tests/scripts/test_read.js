@@ -37,6 +37,10 @@ expectFailure(function () { QV.Read(""); }, 0x80070057, "Invalid path name", "an
 expectLog([["8007006E", ["szDirPath: Failed to open the file"]],
            ["8007006E", ["szDirPath: Failed to open the file"]],
            ["80070057", ["bstrFullPath: Invalid path name"]]], "the failures");
+var devices = ["CON", "NUL", "COM1", "LPT1", "CON.txt"];
+for (var d = 0; d < devices.length; d++)
+    expectFailure(function () { QV.Read(devices[d]); }, 0x8007006E, "Failed to open the file",
+                  "a device is not read: " + devices[d]);
 
 removeTree(dir);
 done();
