@@ -5,6 +5,7 @@
 // out-value. Dialogs and message boxes that an operation shows are closed
 // at once.
 #include "tests/cpp/support.h"
+#include "tests/cpp/workload.h"
 #include <functional>
 #include <set>
 
@@ -173,19 +174,6 @@ void ListNames(const RegistryPlace& place, Names& keys, Names& values) {
         if (::RegEnumValueA(key.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
         values.insert(name);
     }
-}
-
-// Closes every window of this thread: a dialog or message box that an
-// operation shows runs a message loop, which delivers this timer.
-void CALLBACK CloseDialogs(HWND, UINT, UINT_PTR, DWORD) {
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND window, LPARAM) __attribute__((stdcall)) -> BOOL {
-            ::PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
-            ::PostMessageA(window, WM_CLOSE, 0, 0);
-            return TRUE;
-        },
-        0);
 }
 
 int WINAPI NoMessageBox(HWND, LPCSTR, LPCSTR, UINT) { return IDOK; }

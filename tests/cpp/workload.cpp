@@ -4,10 +4,6 @@
 #include <utility>
 #include <vector>
 
-namespace {
-
-// Closes every window of this thread: a dialog or message box that an
-// operation shows runs a message loop, which delivers this timer.
 void CALLBACK CloseDialogs(HWND, UINT, UINT_PTR, DWORD) {
     ::EnumThreadWindows(
         ::GetCurrentThreadId(),
@@ -18,6 +14,8 @@ void CALLBACK CloseDialogs(HWND, UINT, UINT_PTR, DWORD) {
         },
         0);
 }
+
+namespace {
 
 // A BSTR argument made from text, freed at the end of the call's statement.
 struct Text {

@@ -30,6 +30,10 @@ private:
     std::set<std::string> called_;
 };
 
+// A timer callback that closes every window of this thread: a dialog or
+// message box that an operation shows runs a message loop, which delivers it.
+void CALLBACK CloseDialogs(HWND, UINT, UINT_PTR, DWORD);
+
 // What the process holds: handles, private bytes, GDI and USER objects.
 struct ProcessFigures {
     unsigned long handles;
