@@ -157,4 +157,32 @@ TEST_F(ListingTest, ChildThatCannotBeDeletedStaysAsItWas) {
     EXPECT_EQ("80070091", log[1].hresult);
 }
 
+// Below the path limit nothing can be named: a deletion or a search that
+// reaches such a path stops there with the validation's refusal.
+TEST_F(ListingTest, TreeDeeperThanThePathLimit) {
+    // A level ends at exactly 250 characters: its listing pattern still fits,
+    // its child's path (11 more) does not.
+    std::string top = dir / "deep";
+    while (top.size() % 11 != 250 % 11) top += 'x';
+    std::vector<std::wstring> levels;  // made with the \\?\ prefix, which has no such limit
+    for (std::string path = top; path.size() <= MAX_PATH + 20; path += "\\level-0123") {
+        levels.push_back(L"\\\\?\\" + Bstr(path).str());
+        ASSERT_TRUE(::CreateDirectoryW(levels.back().c_str(), nullptr)) << path.size();
+    }
+    DeleteLog();
+    Bstr found;
+    EXPECT_TRUE(FAILED(object->FindFileOrDirectory(Bstr(top), Bstr(L"*.txt"), found.put())));
+    // The level above the first path too long is refused; every level above
+    // it then stays, as a directory that is not empty.
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_DIR_NOT_EMPTY), object->DeleteDirectory(Bstr(top), 1, 1));
+    bool refused = false;
+    for (const LogRecord& record : ReadLog())
+        refused = refused || (record.hresult == "80070057" && !record.pieces.empty() &&
+                              record.pieces.back() == "Error:Failed to determine if this is a directory");
+    EXPECT_TRUE(refused) << "the refusal of the path too long is in the log";
+    size_t removed = 0;
+    for (auto level = levels.rbegin(); level != levels.rend(); ++level) removed += ::RemoveDirectoryW(level->c_str());
+    EXPECT_EQ(levels.size(), removed) << "every level was still there";
+}
+
 }  // namespace
