@@ -1,9 +1,11 @@
 // Every operation of the interface with bad input: null, empty, a text of
-// 100,000 characters and a text of odd characters for every text argument,
-// -1 and 2 for every flag and number. Any HRESULT is an answer; what must
-// not happen is a crash, an exception leaving the object, or a leak of an
-// out-value. Dialogs and message boxes that an operation shows are closed
-// at once.
+// 100,000 characters, odd characters, double-byte characters, wildcards,
+// device names and paths of 259 to 262 characters for every text argument;
+// -1, 0 to 5 (every root key and then some) and 2^31-1 for every flag and
+// number. Any HRESULT is an answer; what must not happen is a crash, an
+// exception leaving the object, a leak of an out-value, or a change outside
+// the scratch folder and key. Dialogs and message boxes that an operation
+// shows are closed at once.
 #include "tests/cpp/support.h"
 #include "tests/cpp/workload.h"
 #include <functional>
@@ -176,6 +178,13 @@ void ListNames(const RegistryPlace& place, Names& keys, Names& values) {
     }
 }
 
+// The names in a directory.
+void ListEntries(const std::string& directory, Names& names) {
+    WIN32_FIND_DATAA found;
+    unique_hfind search(::FindFirstFileA((directory + "\\*").c_str(), &found));
+    if (search) do names.insert(found.cFileName); while (::FindNextFileA(search.get(), &found));
+}
+
 int WINAPI NoMessageBox(HWND, LPCSTR, LPCSTR, UINT) { return IDOK; }
 
 class BadInputTest : public QVFileIOTest {};
@@ -217,21 +226,38 @@ TEST_F(BadInputTest, EveryOperationSurvivesBadArguments) {
     std::wstring odd = L"%s%n%x%%\x01\x1f\x7f\t\r\n<>|\"*?:\\/..\\\x00e9\x4e00\xd800\xdfff\xfffe\xffff ";
     odd += L'\0';
     odd += L"tail";
-    Bstr empty(L""), longText(L"C:\\" + std::wstring(100000 - 3, L'x')), oddText(odd);
-    const std::pair<const char*, BSTR> bad[] = {
-        {"null", nullptr}, {"empty", empty}, {"100,000 characters", longText}, {"odd characters", oddText}};
+    Bstr empty(L""), longText(L"C:\\" + std::wstring(100000 - 3, L'x')), oddText(odd),
+        doubleByte(L"\x4e2d\x6587\\\x6587\x4ef6.txt"), star(L"*"), wildcards(L"?*.*"), con(L"CON"), nul(L"NUL"),
+        com1(L"COM1"), lpt1(L"LPT1"), conTxt(L"CON.txt");
+    std::vector<std::pair<const char*, BSTR>> bad = {
+        {"null", nullptr}, {"empty", empty}, {"100,000 characters", longText}, {"odd characters", oddText},
+        {"double-byte characters", doubleByte}, {"a star", star}, {"wildcards", wildcards}, {"CON", con},
+        {"NUL", nul}, {"COM1", com1}, {"LPT1", lpt1}, {"CON.txt", conTxt}};
+    // Paths of 259 to 262 characters inside the scratch folder.
+    std::vector<Bstr> longPaths;
+    for (size_t length = 259; length <= 262; ++length)
+        longPaths.emplace_back(scratch.path() + "\\" + std::string(length - scratch.path().size() - 1, 'p'));
+    for (const Bstr& path : longPaths) bad.push_back({"a path of 259 to 262 characters", path});
+
+    Names rootBefore, tempBefore;
+    const std::string temp = scratch.path().substr(0, scratch.path().rfind('\\'));
+    ListEntries("C:", rootBefore);
+    ListEntries(temp, tempBefore);
 
     int calls = 0;
     for (const Operation& operation : Operations()) {
         const size_t count = operation.texts.size();
         std::vector<Bstr> benignTexts;
         for (Arg arg : operation.texts) benignTexts.emplace_back(benign(arg));
-        for (long number : {-1L, 2L}) {
+        for (long number : {-1L, 0L, 1L, 2L, 3L, 4L, 5L, 0x7FFFFFFFL}) {
             BSTR texts[5] = {};
             // Only the flags and numbers bad.
             for (size_t i = 0; i < count; ++i) texts[i] = benignTexts[i];
             operation.call(object.get(), texts, number);
             ++calls;
+            // The bad texts with two of the numbers: the others only change
+            // flags, root keys and indexes.
+            if (number != -1 && number != 2) continue;
             for (const auto& value : bad) {
                 // Every text argument bad at once, then one at a time.
                 for (size_t i = 0; i < count; ++i) texts[i] = value.second;
@@ -258,6 +284,13 @@ TEST_F(BadInputTest, EveryOperationSurvivesBadArguments) {
     EXPECT_EQ(S_OK, object->IsValidFileOrDirectoryName(Bstr(L"a.txt"), 0, &valid));
     EXPECT_EQ(1, valid);
     EXPECT_GT(calls, 42 * 8);
+
+    // Nothing appeared beside the scratch folder or in the drive's root.
+    Names rootAfter, tempAfter;
+    ListEntries("C:", rootAfter);
+    ListEntries(temp, tempAfter);
+    EXPECT_EQ(rootBefore, rootAfter);
+    EXPECT_EQ(tempBefore, tempAfter);
 
     // Remove what the calls left in the registry.
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
