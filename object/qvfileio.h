@@ -143,6 +143,8 @@ private:
                                    const char* catchMessage);
     HRESULT ChangeFileAttributes(BSTR bstrFullPath, DWORD attributes, bool replace, const char*& message);
     HRESULT AttributeOperation(BSTR bstrFullPath, DWORD attributes, bool replace, const char* catchMessage);
+    template <class Call>
+    HRESULT RegistryOperation(lKEY_NAME kKey, bool record, Call&& call) noexcept;
     void DeleteSubDirectory(BSTR childPath, const char* child, VARIANT_BOOL bDelSubFiles, VARIANT_BOOL bDelSubDirs);
     HRESULT ValidateOldAndNew(BSTR oldPath, BSTR newPath, NarrowPath& oldNarrow, NarrowPath& newNarrow);
     HRESULT SearchDirectory(BSTR bstrDirPath, BSTR bstrSearchString, std::wstring& found, const char*& message);

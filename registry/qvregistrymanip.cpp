@@ -1,0 +1,244 @@
+// The registry manipulator's ten methods. Keys are owned by unique_hkey, so
+// each is closed on every path out; on the success path the close is made
+// by hand, since its failure is reported there.
+#include "registry/qvregistrymanip.h"
+#include "object/frame.h"
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const char kManipModule[] = "QVRegistryManip.cpp";
+
+const char kInvalidKeyPath[] = "Invalid key path.";
+const char kFailedToCreateKey[] = "Failed to create the registry key.";
+const char kFailedToSetValue[] = "Failed to set the registry value.";
+const char kFailedToOpenKey[] = "Failed to open the registry key";
+const char kFailedToReadData[] = "Failed to read the registy key data";
+const char kFailedToCloseKey[] = "Failed to close the registry key";
+const char kFailedToDeleteKey[] = "Failed to delete the registry key.";
+const char kKeyOrDataNull[] = "The registry key or data is null.  Please enter values for these parameters.";
+const char kOutNotNull[] = "The out-parameter was passed as non-null.";
+
+// The size of a text value's buffer and of a sub-key name's.
+const DWORD kValueBytes = 260;
+const DWORD kNameChars = 260;
+
+// A copy's ANSI form, or null for a null copy (a null value name means the
+// key's default value).
+struct Ansi {
+    explicit Ansi(const ArgCopy& copy) : text(ToAnsi(copy.get())), null(!copy.get()) {}
+    const char* get() const { return null ? nullptr : text.c_str(); }
+    std::string text;
+    bool null;
+};
+
+// Closes a key that the method is done with; false when the close fails.
+bool Close(unique_hkey& key) { return win32.RegCloseKey(key.release()) == ERROR_SUCCESS; }
+
+// The HRESULT of a registry call's error code.
+HRESULT FromCode(LONG code) { return HResultFromFailedCall(static_cast<DWORD>(code)); }
+
+}  // namespace
+
+HRESULT QVRegistryManip::Record(HRESULT hr, int line, std::initializer_list<const char*> pieces,
+                                const char*& message) {
+    message = *(pieces.end() - 1);
+    ErrorReportPieces(hr, kManipModule, line, 0, pieces.begin(), pieces.size());
+    return hr;
+}
+
+HRESULT QVRegistryManip::CreateKey(HKEY root, const char* subKey, const char*& message, HKEY* key) {
+    try {
+        const LONG code = win32.RegCreateKeyExA(root, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                                                nullptr, key, nullptr);
+        if (code == ERROR_SUCCESS) {
+            message = nullptr;
+            return S_OK;
+        }
+        return Record(FromCode(code), __LINE__, {"hKey: ", code == ERROR_BAD_PATHNAME ? kInvalidKeyPath : kFailedToCreateKey},
+                      message);
+    } catch (...) {
+        return Record(E_FAIL, __LINE__, {"hKey: ", kFailedToCreateKey}, message);
+    }
+}
+
+HRESULT QVRegistryManip::SetValue(HKEY key, const char* valueName, const char* data, DWORD type,
+                                  const char*& message) {
+    try {
+        LONG code;
+        if (type == REG_DWORD) {
+            // The C library's atol rule: white space, a sign, digits; none is 0.
+            const DWORD number = static_cast<DWORD>(strtol(data, nullptr, 10));
+            code = win32.RegSetValueExA(key, valueName, 0, type, reinterpret_cast<const BYTE*>(&number), sizeof number);
+        } else {
+            code = win32.RegSetValueExA(key, valueName, 0, type, reinterpret_cast<const BYTE*>(data),
+                                        static_cast<DWORD>(strlen(data) + 1));
+        }
+        if (code == ERROR_SUCCESS) {
+            message = nullptr;
+            return S_OK;
+        }
+        return Record(FromCode(code), __LINE__, {"hKey: ", code == ERROR_BAD_PATHNAME ? kInvalidKeyPath : kFailedToSetValue},
+                      message);
+    } catch (...) {
+        return Record(E_FAIL, __LINE__, {"hKey: ", kFailedToSetValue}, message);
+    }
+}
+
+HRESULT QVRegistryManip::CreateKeyWithValue(HKEY root, BSTR bstrSubKey, BSTR bstrValueName, BSTR bstrData,
+                                            DWORD dwType, const char*& message) {
+    try {
+        ArgCopy subKey(bstrSubKey), valueName(bstrValueName), data(bstrData);
+        if (!subKey.get() || !data.get()) return Record(E_INVALIDARG, __LINE__, {"bstrFilePath: ", kKeyOrDataNull}, message);
+        unique_hkey key;
+        HRESULT hr = CreateKey(root, ToAnsi(subKey.get()).c_str(), message, key.put());
+        if (FAILED(hr)) return Record(hr, __LINE__, {"bstrFilePath: ", message}, message);
+        hr = SetValue(key.get(), Ansi(valueName).get(), ToAnsi(data.get()).c_str(), dwType, message);
+        if (FAILED(hr)) return Record(hr, __LINE__, {"bstrFilePath: ", message}, message);
+        if (!Close(key)) return Record(E_FAIL, __LINE__, {"hKey: ", kFailedToCloseKey}, message);
+        return S_OK;
+    } catch (...) {
+        return Record(E_FAIL, __LINE__, {"bstrSubKey: ", kFailedToCreateKey}, message);
+    }
+}
+
+HRESULT QVRegistryManip::ReadText(HKEY root, BSTR bstrSubKey, BSTR bstrValueName, bool nameRequired,
+                                  BSTR* bstrData, const char*& message) {
+    char value[kValueBytes] = {};
+    ArgCopy subKey(bstrSubKey), valueName(bstrValueName);
+    if (*bstrData) return message = kOutNotNull, E_INVALIDARG;
+    if (!subKey.get() || (nameRequired && !valueName.get())) return message = kKeyOrDataNull, E_INVALIDARG;
+    unique_hkey key;
+    LONG code = win32.RegOpenKeyExA(root, ToAnsi(subKey.get()).c_str(), 0, KEY_READ, key.put());
+    if (code != ERROR_SUCCESS) return message = kFailedToOpenKey, FromCode(code);
+    DWORD size = kValueBytes;
+    code = win32.RegQueryValueExA(key.get(), Ansi(valueName).get(), nullptr, nullptr, reinterpret_cast<BYTE*>(value),
+                                  &size);
+    if (code != ERROR_SUCCESS) return message = kFailedToReadData, FromCode(code);
+    if (!Close(key)) return message = kFailedToCloseKey, E_FAIL;
+    // A value of exactly 260 bytes has no terminating zero in the buffer.
+    *bstrData = NewBstrFromAnsi(value, strnlen(value, kValueBytes));
+    return S_OK;
+}
+
+HRESULT QVRegistryManip::ReadMachineString(BSTR bstrSubKey, BSTR bstrValueName, BSTR* bstrData,
+                                           const char*& message) {
+    return ReadText(HKEY_LOCAL_MACHINE, bstrSubKey, bstrValueName, true, bstrData, message);
+}
+
+HRESULT QVRegistryManip::ReadString(HKEY root, BSTR bstrSubKey, BSTR bstrValueName, BSTR* bstrData,
+                                    const char*& message) {
+    return ReadText(root, bstrSubKey, bstrValueName, false, bstrData, message);
+}
+
+HRESULT QVRegistryManip::ReadNumber(HKEY root, BSTR bstrSubKey, BSTR bstrValueName, long* number,
+                                    const char*& message) {
+    ArgCopy subKey(bstrSubKey), valueName(bstrValueName);
+    if (!subKey.get() || !valueName.get()) return message = kKeyOrDataNull, E_INVALIDARG;
+    unique_hkey key;
+    LONG code = win32.RegOpenKeyExA(root, ToAnsi(subKey.get()).c_str(), 0, KEY_READ, key.put());
+    if (code != ERROR_SUCCESS) return message = kFailedToOpenKey, FromCode(code);
+    // A value shorter than 4 bytes leaves the rest of the number zero.
+    DWORD value = 0, size = sizeof value;
+    code = win32.RegQueryValueExA(key.get(), ToAnsi(valueName.get()).c_str(), nullptr, nullptr,
+                                  reinterpret_cast<BYTE*>(&value), &size);
+    if (code != ERROR_SUCCESS) return message = kFailedToReadData, FromCode(code);
+    if (!Close(key)) return message = kFailedToCloseKey, E_FAIL;
+    *number = static_cast<long>(value);
+    return S_OK;
+}
+
+HRESULT QVRegistryManip::DeleteKey(HKEY root, BSTR bstrSubKey, const char*& message) {
+    try {
+        message = nullptr;
+        // A null sub-key goes to the system as a null name: its answer decides.
+        ArgCopy subKey(bstrSubKey);
+        const LONG code = win32.RegDeleteKeyA(root, Ansi(subKey).get());
+        if (code != ERROR_SUCCESS) return Record(E_FAIL, __LINE__, {"DeleteKey: ", kFailedToDeleteKey}, message);
+        return S_OK;
+    } catch (...) {
+        return Record(E_FAIL, __LINE__, {"DeleteKey: ", kFailedToDeleteKey}, message);
+    }
+}
+
+HRESULT QVRegistryManip::DeleteValue(HKEY root, BSTR bstrSubKey, BSTR bstrValueName, const char*& message) {
+    try {
+        ArgCopy subKey(bstrSubKey), valueName(bstrValueName);
+        if (!subKey.get() || !valueName.get())
+            return Record(E_INVALIDARG, __LINE__, {"bstrFilePath: ", kKeyOrDataNull}, message);
+        const std::string subKeyText = ToAnsi(subKey.get()), nameText = ToAnsi(valueName.get());
+        unique_hkey key;
+        LONG code = win32.RegOpenKeyExA(root, subKeyText.c_str(), 0, KEY_WRITE, key.put());
+        if (code != ERROR_SUCCESS)
+            return Record(FromCode(code), __LINE__, {"bstrSubKey: ", subKeyText.c_str(), "Error: ", kFailedToOpenKey},
+                          message);
+        code = win32.RegDeleteValueA(key.get(), nameText.c_str());
+        if (code != ERROR_SUCCESS)
+            return Record(FromCode(code), __LINE__, {"bstrSubKey: ", nameText.c_str(), "Error: ", kFailedToReadData},
+                          message);
+        if (!Close(key)) return Record(E_FAIL, __LINE__, {"OpenKey: ", kFailedToCloseKey}, message);
+        return S_OK;
+    } catch (...) {
+        return Record(E_FAIL, __LINE__, {"Error: ", kFailedToReadData}, message);
+    }
+}
+
+HRESULT QVRegistryManip::CountSubKeys(HKEY root, BSTR bstrSubKey, long* count, const char*& message) {
+    try {
+        ArgCopy subKey(bstrSubKey);
+        if (!subKey.get()) return Record(E_INVALIDARG, __LINE__, {"bstrFilePath: ", kKeyOrDataNull}, message);
+        const std::string subKeyText = ToAnsi(subKey.get());
+        unique_hkey key;
+        LONG code = win32.RegOpenKeyExA(root, subKeyText.c_str(), 0, KEY_READ, key.put());
+        if (code != ERROR_SUCCESS)
+            return Record(FromCode(code), __LINE__, {"bstrSubKey: ", subKeyText.c_str(), "Error: ", kFailedToOpenKey},
+                          message);
+        DWORD subKeys = 0;
+        code = win32.RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr,
+                                      nullptr, nullptr, nullptr, nullptr);
+        if (code != ERROR_SUCCESS) {
+            // The box names the error the call returned: registry calls do
+            // not set the thread's last error.
+            char* text = nullptr;
+            win32.FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                 nullptr, static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                                 reinterpret_cast<char*>(&text), 0, nullptr);
+            const unique_hlocal owner(text);
+            win32.MessageBoxA(nullptr, text ? text : "", "Error", MB_OK | MB_ICONINFORMATION);
+            key.reset();
+            return Record(FromCode(code), __LINE__,
+                          {"bstrSubKey: ", subKeyText.c_str(), "Error: ", kFailedToReadData}, message);
+        }
+        if (!Close(key)) return Record(E_FAIL, __LINE__, {"OpenKey: ", kFailedToCloseKey}, message);
+        *count = static_cast<long>(subKeys);
+        return S_OK;
+    } catch (...) {
+        return Record(E_FAIL, __LINE__, {"Error: ", kFailedToReadData}, message);
+    }
+}
+
+HRESULT QVRegistryManip::GetSubKeyNameAt(HKEY root, BSTR bstrSubKey, DWORD index, BSTR* name, const char*& message) {
+    try {
+        char buffer[kNameChars] = {};
+        ArgCopy subKey(bstrSubKey);
+        if (*name) return Record(E_INVALIDARG, __LINE__, {"bstrDrive: ", kOutNotNull}, message);
+        if (!subKey.get()) return Record(E_INVALIDARG, __LINE__, {"bstrFilePath: ", kKeyOrDataNull}, message);
+        const std::string subKeyText = ToAnsi(subKey.get());
+        unique_hkey key;
+        LONG code = win32.RegOpenKeyExA(root, subKeyText.c_str(), 0, KEY_READ, key.put());
+        if (code != ERROR_SUCCESS)
+            return Record(FromCode(code), __LINE__, {"bstrSubKey: ", subKeyText.c_str(), "Error: ", kFailedToOpenKey},
+                          message);
+        DWORD length = kNameChars;
+        code = win32.RegEnumKeyExA(key.get(), index, buffer, &length, nullptr, nullptr, nullptr, nullptr);
+        if (code != ERROR_SUCCESS)
+            return Record(FromCode(code), __LINE__,
+                          {"bstrSubKey: ", subKeyText.c_str(), "Error: ", kFailedToReadData}, message);
+        if (!Close(key)) return Record(E_FAIL, __LINE__, {"OpenKey: ", kFailedToCloseKey}, message);
+        *name = NewBstrFromAnsi(buffer, strnlen(buffer, kNameChars));
+        return S_OK;
+    } catch (...) {
+        return Record(E_FAIL, __LINE__, {"Error: ", kFailedToReadData}, message);
+    }
+}
