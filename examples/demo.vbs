@@ -45,6 +45,22 @@ WScript.Echo "IsEmptyDirectory(2026\11) = " & qv.IsEmptyDirectory(root & "\2026\
 qv.DeleteDirectory root & "\2026\11", True, True
 WScript.Echo "after DeleteDirectory(2026\11, True, True): DirectoryExists = " & qv.DirectoryExists(root & "\2026\11")
 
+WScript.Echo "== The registry: a key with a text and a number, read back, counted, deleted"
+Const QV_KEY_CURRENT_USER = 1, QV_REG_SZ = 1, QV_REG_DWORD = 4
+Dim key
+key = "Software\QVFileIODemo"
+qv.CreateRegistryKey QV_KEY_CURRENT_USER, key, "Greeting", "hello", QV_REG_SZ
+qv.CreateRegistryKey QV_KEY_CURRENT_USER, key, "Count", "42", QV_REG_DWORD
+qv.CreateRegistryKey QV_KEY_CURRENT_USER, key & "\Child", "Name", "a child", QV_REG_SZ
+WScript.Echo "ReadRegistryStringData(Greeting) = " & qv.ReadRegistryStringData(QV_KEY_CURRENT_USER, key, "Greeting")
+WScript.Echo "ReadRegistryNumericData(Count) = " & qv.ReadRegistryNumericData(QV_KEY_CURRENT_USER, key, "Count")
+WScript.Echo "GetSubKeyCount = " & qv.GetSubKeyCount(QV_KEY_CURRENT_USER, key) & _
+             ", GetRegSubKeyName(0) = " & qv.GetRegSubKeyName(QV_KEY_CURRENT_USER, key, 0)
+qv.DeleteRegistryValue QV_KEY_CURRENT_USER, key, "Greeting"
+qv.DeleteRegistryKey QV_KEY_CURRENT_USER, key & "\Child"
+qv.DeleteRegistryKey QV_KEY_CURRENT_USER, key
+WScript.Echo "after DeleteRegistryKey: the key is gone"
+
 WScript.Echo "== A refused call"
 On Error Resume Next
 qv.Append "more", root & "\2026\12\", True, True, False
