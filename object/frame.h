@@ -36,6 +36,7 @@ extern const char kFailedToFindFileOrDirectory[];
 extern const char kFailedToGetDirectoryContents[];
 extern const char kFailedToDetermineIfDirectory[];
 extern const char kFailedToCloseSearch[];
+extern const char kOutParameterNotNull[];
 
 // Frame step 1: the operation's own copy of a text argument, up to its
 // first NUL. A null argument stays null, which every step treats as empty.

@@ -143,6 +143,9 @@ private:
                                    const char* catchMessage);
     HRESULT ChangeFileAttributes(BSTR bstrFullPath, DWORD attributes, bool replace, const char*& message);
     HRESULT AttributeOperation(BSTR bstrFullPath, DWORD attributes, bool replace, const char* catchMessage);
+    HRESULT ShowFolderDialog(HWND owner, const char* title, UINT flags, BSTR* result, const char*& message);
+    HRESULT MapThroughScript(BSTR bstrServerPath, BSTR bstrSubKey, BSTR bstrRegValue, BSTR bstrDriveRegValue,
+                             BSTR bstrSuccessRegValue, BSTR* bstrDrive);
     template <class Call>
     HRESULT RegistryOperation(lKEY_NAME kKey, bool record, Call&& call) noexcept;
     void DeleteSubDirectory(BSTR childPath, const char* child, VARIANT_BOOL bDelSubFiles, VARIANT_BOOL bDelSubDirs);

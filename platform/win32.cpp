@@ -51,4 +51,5 @@ Win32Api win32 = {
     ::SHGetMalloc,
     ::SHBrowseForFolderA,
     ::SHGetPathFromIDListA,
+    ::_spawnv,
 };

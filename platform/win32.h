@@ -4,6 +4,7 @@
 // on demand. The table starts out holding the real functions.
 #pragma once
 #include "platform/windows.h"
+#include <process.h>
 
 struct Win32Api {
     decltype(&::CreateFileA) CreateFileA;
@@ -59,6 +60,8 @@ struct Win32Api {
     decltype(&::SHGetMalloc) SHGetMalloc;
     decltype(&::SHBrowseForFolderA) SHBrowseForFolderA;
     decltype(&::SHGetPathFromIDListA) SHGetPathFromIDListA;
+    // The C library's start-and-wait of a program (-1 and errno when it cannot start).
+    decltype(&::_spawnv) spawnv;
 };
 
 extern Win32Api win32;

@@ -18,7 +18,6 @@ const char kFailedToReadData[] = "Failed to read the registy key data";
 const char kFailedToCloseKey[] = "Failed to close the registry key";
 const char kFailedToDeleteKey[] = "Failed to delete the registry key.";
 const char kKeyOrDataNull[] = "The registry key or data is null.  Please enter values for these parameters.";
-const char kOutNotNull[] = "The out-parameter was passed as non-null.";
 
 // The size of a text value's buffer and of a sub-key name's.
 const DWORD kValueBytes = 260;
@@ -107,7 +106,7 @@ HRESULT QVRegistryManip::ReadText(HKEY root, BSTR bstrSubKey, BSTR bstrValueName
                                   BSTR* bstrData, const char*& message) {
     char value[kValueBytes] = {};
     ArgCopy subKey(bstrSubKey), valueName(bstrValueName);
-    if (*bstrData) return message = kOutNotNull, E_INVALIDARG;
+    if (*bstrData) return message = kOutParameterNotNull, E_INVALIDARG;
     if (!subKey.get() || (nameRequired && !valueName.get())) return message = kKeyOrDataNull, E_INVALIDARG;
     unique_hkey key;
     LONG code = win32.RegOpenKeyExA(root, ToAnsi(subKey.get()).c_str(), 0, KEY_READ, key.put());
@@ -222,7 +221,7 @@ HRESULT QVRegistryManip::GetSubKeyNameAt(HKEY root, BSTR bstrSubKey, DWORD index
     try {
         char buffer[kNameChars] = {};
         ArgCopy subKey(bstrSubKey);
-        if (*name) return Record(E_INVALIDARG, __LINE__, {"bstrDrive: ", kOutNotNull}, message);
+        if (*name) return Record(E_INVALIDARG, __LINE__, {"bstrDrive: ", kOutParameterNotNull}, message);
         if (!subKey.get()) return Record(E_INVALIDARG, __LINE__, {"bstrFilePath: ", kKeyOrDataNull}, message);
         const std::string subKeyText = ToAnsi(subKey.get());
         unique_hkey key;

@@ -69,3 +69,15 @@ endforeach()
 # link is built from the shell, since Wine's cmd has no mklink.
 add_test(NAME script.links COMMAND sh ${CMAKE_SOURCE_DIR}/tests/links.sh ${WINE_PREFIX})
 set_tests_properties(script.links PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix)
+
+# The workstation: the stand-in helper Ormik.exe is built here, and the
+# script is given its folder.
+add_executable(Ormik tests/ormik.cpp)
+set_target_properties(Ormik PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/ormik)
+target_link_options(Ormik PRIVATE ${STATIC_RUNTIME})
+add_dependencies(qvtests Ormik)
+string(REPLACE "/" "\\" ORMIK_WIN "Z:${CMAKE_BINARY_DIR}/ormik")
+add_test(NAME script.workstation
+         COMMAND ${CMAKE_SOURCE_DIR}/tools/run-script.sh ${WINE_PREFIX} ${CMAKE_SOURCE_DIR}/tests/scripts/lib.js
+                 ${CMAKE_SOURCE_DIR}/tests/scripts/workstation.js ${ORMIK_WIN})
+set_tests_properties(script.workstation PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix)

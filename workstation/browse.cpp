@@ -1,4 +1,74 @@
-// Folder browse dialog: not built yet; each operation answers E_NOTIMPL until it is.
+// BrowseAllDrives: the shell's folder-browse dialog, shown by the worker
+// ShowFolderDialog from the desktop down. A cancelled dialog gives an empty
+// string; an item that is not a file-system folder gives "\\" and its
+// display name.
 #include "object/qvfileio.h"
+#include <cstring>
 
-STDMETHODIMP QVFileIO::BrowseAllDrives(BSTR, BSTR*) { return E_NOTIMPL; }
+namespace {
+
+const char kFailedToLoadDialog[] = "Failed to load the browse folder dialog window";
+
+// CoUninitialize once for a CoInitialize that succeeded.
+struct ComApartment {
+    ~ComApartment() { win32.CoUninitialize(); }
+};
+
+}  // namespace
+
+HRESULT QVFileIO::ShowFolderDialog(HWND owner, const char* title, UINT flags, BSTR* result, const char*& message) {
+    try {
+        unique_bstr chosen(::SysAllocStringLen(nullptr, 0));
+        if (!chosen) throw std::bad_alloc();
+        char displayName[MAX_PATH] = {};
+        char path[MAX_PATH] = {};
+        // S_FALSE, an apartment already there, is success.
+        if (FAILED(win32.CoInitialize(nullptr))) {
+            message = "Failed to CoInitialize COM";
+            return Report(E_FAIL, __LINE__, {"Error: ", message});
+        }
+        const ComApartment apartment;
+        com_ptr<IMalloc> allocator;
+        if (FAILED(win32.SHGetMalloc(allocator.put()))) {
+            *result = chosen.release();
+            message = "Failed to get the shell's allocater";
+            return Report(E_FAIL, __LINE__, {"lpMalloc: ", message});
+        }
+        BROWSEINFOA settings = {};
+        settings.hwndOwner = owner;
+        settings.pszDisplayName = displayName;
+        settings.lpszTitle = title;
+        settings.ulFlags = flags;
+        const PIDLIST_ABSOLUTE item = win32.SHBrowseForFolderA(&settings);
+        if (item) {
+            if (win32.SHGetPathFromIDListA(item, path)) {
+                if (!path[0]) Report(S_OK, __LINE__, {"bstrPath: ", "No path was chosen from the dialog"});
+                chosen.reset(NewBstrFromAnsi(path, strnlen(path, sizeof path)));
+            } else {
+                // Not a file-system folder: a computer of the network, say.
+                chosen.reset(NewBstrFromAnsi("\\\\" + std::string(displayName, strnlen(displayName, sizeof displayName))));
+            }
+            allocator->Free(item);
+        }
+        *result = chosen.release();
+        return S_OK;
+    } catch (...) {
+        message = kFailedToLoadDialog;
+        return Report(E_FAIL, __LINE__, {});
+    }
+}
+
+STDMETHODIMP QVFileIO::BrowseAllDrives(BSTR bstrDlgText, BSTR* bstrpath) {
+    if (!bstrpath) return E_POINTER;
+    return Guarded("Error: ", kFailedToLoadDialog, [&] {
+        ArgCopy text(bstrDlgText);
+        const std::string title = ToAnsi(text.get());
+        BSTR chosen = nullptr;
+        const char* message = "";
+        const HRESULT hr = ShowFolderDialog(nullptr, text.get() ? title.c_str() : nullptr, 0, &chosen, message);
+        unique_bstr owner(chosen);  // freed when handed back with a failure
+        if (FAILED(hr)) return Fail(hr, __LINE__, {"Error: ", message});
+        *bstrpath = owner.release();
+        return S_OK;
+    });
+}

@@ -1,5 +1,48 @@
-// Workstation name and script path: not built yet; each operation answers E_NOTIMPL until it is.
+// GetScriptPath and GetWorkstationName: where a script runs. Neither writes
+// a record to the log.
 #include "object/qvfileio.h"
+#include <cstring>
 
-STDMETHODIMP QVFileIO::GetScriptPath(BSTR*) { return E_NOTIMPL; }
-STDMETHODIMP QVFileIO::GetWorkstationName(BSTR*) { return E_NOTIMPL; }
+namespace {
+const WORD kSocketsVersion = MAKEWORD(2, 2);
+// gethostname is offered this much of the 260-byte buffer.
+const int kHostNameOffer = 256;
+}  // namespace
+
+STDMETHODIMP QVFileIO::GetScriptPath(BSTR* bstrData) {
+    if (!bstrData) return E_POINTER;
+    char path[MAX_PATH] = {};
+    // Without a directory, the profile functions look in the Windows directory.
+    win32.GetPrivateProfileStringA("Workstation", "ServerPath", "", path, MAX_PATH, "wkstn.ini");
+    win32.CharUpperA(path);
+    // Only drive C alone stands for the default script directory.
+    if (lstrcmpA(path, "C:") == 0) strcpy(path, "C:\\qvane");
+    // No failure path but the allocation of the result, which the frame's
+    // catch-all does not cover here.
+    try {
+        *bstrData = NewBstrFromAnsi(path, strlen(path));
+        return S_OK;
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+STDMETHODIMP QVFileIO::GetWorkstationName(BSTR* bstrName) {
+    if (!bstrName) return E_POINTER;
+    try {
+        WSADATA data = {};
+        if (win32.WSAStartup(kSocketsVersion, &data) != 0) return S_OK;
+        if (data.wVersion != kSocketsVersion) {
+            win32.WSACleanup();
+            return S_OK;
+        }
+        char name[MAX_PATH] = {};
+        win32.gethostname(name, kHostNameOffer);  // a failure leaves the text empty
+        win32.WSACleanup();
+        *bstrName = NewBstrFromAnsi(name, strnlen(name, MAX_PATH));
+        return S_OK;
+    } catch (...) {
+        ComErrorInfo("Failed to get the workstation name of the local machine.");
+        return E_FAIL;
+    }
+}
