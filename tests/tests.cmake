@@ -81,3 +81,9 @@ add_test(NAME script.workstation
          COMMAND ${CMAKE_SOURCE_DIR}/tools/run-script.sh ${WINE_PREFIX} ${CMAKE_SOURCE_DIR}/tests/scripts/lib.js
                  ${CMAKE_SOURCE_DIR}/tests/scripts/workstation.js ${ORMIK_WIN})
 set_tests_properties(script.workstation PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix)
+
+# The shell's real folder dialog under Xvfb, answered with xdotool, in a
+# prefix of its own whose programs all see the display.
+add_test(NAME dialog COMMAND sh ${CMAKE_SOURCE_DIR}/tests/dialog.sh ${CMAKE_BINARY_DIR}/dialogprefix
+                             ${CMAKE_BINARY_DIR}/QVFileIO3.dll)
+set_tests_properties(dialog PROPERTIES TIMEOUT 300)
