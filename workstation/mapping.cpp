@@ -93,15 +93,16 @@ HRESULT QVFileIO::MapThroughScript(BSTR bstrServerPath, BSTR bstrSubKey, BSTR bs
         return Fail(E_PENDING, __LINE__,
                     {"szQVFileioINIPath: ", settingsPath, "Error: ", "No ini file entry was found"});
 
-    // Both paths quoted whole: a backslash before a quote would be read as a
-    // literal quote, and the host would be given a path that does not exist.
-    char command[kCommandBytes];
-    if (!Compose(command, "\"%s\" \"%s\\%s\\", hostPath, windows, kProgramFiles) ||
-        strlen(command) + strlen(script) + 2 > sizeof command)
+    // A script whose path does not fit (a name the settings file cut at its
+    // buffer's end, say) is refused rather than run under another name.
+    // Both paths are quoted whole: a backslash before a quote would be read
+    // as a literal quote, and the host would be given a path that does not
+    // exist.
+    char scriptPath[MAX_PATH], command[kCommandBytes];
+    if (!Compose(scriptPath, "%s\\%s\\%s", windows, kProgramFiles, script) ||
+        !Compose(command, "\"%s\" \"%s\"", hostPath, scriptPath))
         return Fail(kPathTooLong, __LINE__,
-                    {"szQVFileioINIPath: ", settingsPath, "Error: ", "The mapping script's command is too long"});
-    strcat(command, script);
-    strcat(command, "\"");
+                    {"szQVFileioINIPath: ", settingsPath, "Error: ", "The mapping script's path is too long"});
     const char* const arguments[] = {command, nullptr};
     errno = 0;
     // The exit status is not examined, unless it is negative: then it cannot
