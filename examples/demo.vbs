@@ -61,6 +61,37 @@ qv.DeleteRegistryKey QV_KEY_CURRENT_USER, key & "\Child"
 qv.DeleteRegistryKey QV_KEY_CURRENT_USER, key
 WScript.Echo "after DeleteRegistryKey: the key is gone"
 
+WScript.Echo "== The workstation"
+WScript.Echo "GetWorkstationName = " & qv.GetWorkstationName()
+Dim ini, programFiles, madeFolder, stream
+ini = fso.GetSpecialFolder(0).Path & "\wkstn.ini"
+Set stream = fso.CreateTextFile(ini, True)
+stream.Write "[Workstation]" & vbCrLf & "ServerPath=\\server\scripts" & vbCrLf
+stream.Close
+WScript.Echo "GetScriptPath = " & qv.GetScriptPath() & "   (from wkstn.ini)"
+fso.DeleteFile ini
+WScript.Echo "MapNetworkDrive(""C:\"") = " & qv.MapNetworkDrive("C:\", "", "", "", "") & "   (a local path: the drive is checked)"
+' The hand-shake through the script host. No share can be mapped here, so a
+' stand-in answers as workstation\mapping\qvmap.vbs would after mapping one.
+programFiles = fso.GetSpecialFolder(0).Path & "\downloaded program files"
+madeFolder = Not fso.FolderExists(programFiles)
+If madeFolder Then fso.CreateFolder programFiles
+Set stream = fso.CreateTextFile(programFiles & "\qvfileio.inf", True)
+stream.Write "[QVANE]" & vbCrLf & "MappingScript=demo-map.vbs" & vbCrLf
+stream.Close
+Set stream = fso.CreateTextFile(programFiles & "\demo-map.vbs", True)
+stream.Write "Const KEY = ""HKLM\SOFTWARE\Quorvane\QVFileIO\Mapping\""" & vbCrLf & _
+             "Set sh = CreateObject(""WScript.Shell"")" & vbCrLf & _
+             "If Left(sh.RegRead(KEY & ""ServerPath""), 2) = ""\\"" Then sh.RegWrite KEY & ""Drive"", ""M:"", ""REG_SZ""" & vbCrLf & _
+             "sh.RegWrite KEY & ""Success"", ""Y"", ""REG_SZ""" & vbCrLf
+stream.Close
+WScript.Echo "MapNetworkDrive(""\\server\share"") = " & _
+             qv.MapNetworkDrive("\\server\share", "SOFTWARE\Quorvane\QVFileIO\Mapping", "ServerPath", "Drive", "Success") & _
+             "   (through wscript.exe and the hand-shake script)"
+fso.DeleteFile programFiles & "\qvfileio.inf"
+fso.DeleteFile programFiles & "\demo-map.vbs"
+If madeFolder Then fso.DeleteFolder programFiles
+
 WScript.Echo "== A refused call"
 On Error Resume Next
 qv.Append "more", root & "\2026\12\", True, True, False
