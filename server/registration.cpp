@@ -5,6 +5,8 @@
 #include "server/module.h"
 #include "server/registrar.h"
 #include "server/resource.h"
+#include "qvfileio_idl.h"
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -60,6 +62,32 @@ HRESULT LoadOwnTypeLib(ITypeLib** library, std::wstring& loadedFrom) {
     return ::LoadTypeLib(loadedFrom.c_str(), library);
 }
 
+// The view of the registry that the other width of this library uses: on
+// 64-bit Windows the class key is kept apart for 32 and 64 bits, while the
+// ProgID and the type library's key are shared by both.
+const REGSAM kOtherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+
+std::string GuidText(REFGUID guid) {
+    wchar_t wide[40] = {};
+    ::StringFromGUID2(guid, wide, 40);
+    char text[40] = {};
+    ::WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+    return text;
+}
+
+// Removes this view's class key; true when the other width's library is
+// still registered. On 32-bit Windows there is no other view: the flag is
+// ignored there, and the key just removed is not found again.
+bool RemoveOwnClassKeepingOther() {
+    const std::string classKey = GuidText(CLSID_QVFileIO);
+    unique_hkey classes;
+    if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, KEY_ALL_ACCESS, classes.put()) == ERROR_SUCCESS)
+        ::RegDeleteTreeA(classes.get(), classKey.c_str());
+    unique_hkey other;
+    return ::RegOpenKeyExA(HKEY_CLASSES_ROOT, ("CLSID\\" + classKey + "\\InprocServer32").c_str(), 0,
+                           KEY_READ | kOtherView, other.put()) == ERROR_SUCCESS;
+}
+
 }  // namespace
 
 STDAPI DllRegisterServer() {
@@ -75,12 +103,25 @@ STDAPI DllRegisterServer() {
 }
 
 STDAPI DllUnregisterServer() {
-    RunClassScript(false);
+    // While the other width stays registered, only what is this width's own
+    // goes: its class key and its entry of the type library.
+    const bool otherWidthStays = RemoveOwnClassKeepingOther();
+    if (!otherWidthStays) RunClassScript(false);
     com_ptr<ITypeLib> library;
     std::wstring path;
     if (FAILED(LoadOwnTypeLib(library.put(), path))) return S_OK;
     TLIBATTR* attributes = nullptr;
     if (FAILED(library->GetLibAttr(&attributes)) || !attributes) return S_OK;
+    if (otherWidthStays) {
+        char entry[128];
+        snprintf(entry, sizeof entry, "TypeLib\\%s\\%x.%x\\%lx\\%s", GuidText(attributes->guid).c_str(),
+                 attributes->wMajorVerNum, attributes->wMinorVerNum, static_cast<unsigned long>(attributes->lcid),
+                 attributes->syskind == SYS_WIN64 ? "win64" : "win32");
+        ::RegDeleteTreeA(HKEY_CLASSES_ROOT, entry);
+        ::RegDeleteKeyA(HKEY_CLASSES_ROOT, entry);
+        library->ReleaseTLibAttr(attributes);
+        return S_OK;
+    }
     using UnRegisterFn = HRESULT(WINAPI*)(REFGUID, WORD, WORD, LCID, SYSKIND);
     unique_hmodule oleaut(::LoadLibraryA("oleaut32.dll"));
     if (oleaut) {

@@ -3,13 +3,13 @@
 # written, what unregistration removes, registering twice, a quote in the
 # library's directory, creation by ProgID; then the library's PE facts
 # (export table, imports, version resource).
-#   registration.sh PREFIX DLL      (DLL: the Linux path of the built library)
+#   registration.sh PREFIX DLL [win32|win64]   (DLL: the Linux path of the built library)
 # The library is always left registered from its own path: other tests
 # need it.
 set -u
-prefix=$1 dll=$2
+prefix=$1 dll=$2 arch=${3:-win32}
 tools=$(cd "$(dirname "$0")/../tools" && pwd)
-export WINEARCH=win32 WINEPREFIX="$prefix" WINEDEBUG=-all
+export WINEARCH=$arch WINEPREFIX="$prefix" WINEDEBUG=-all
 
 CLSID='{48F5103C-D255-4635-ADFF-619925E12071}'
 LIBID='{C714D96A-8448-4E42-9F61-7A4282F3C042}'
@@ -78,7 +78,7 @@ check_registered() {  # what, the library's Windows path
     expect_eq "$1: ProgID key" "$(progid_tree)" "$(tree "$PROGID_KEY")"
     expect_eq "$1: class key" "$(class_tree "$2")" "$(tree "$CLASS_KEY")"
     expect_eq "$1: type library" "QVFileIOSvr 3.0 Type Library" "$(value "$TYPELIB_KEY\\1.0")"
-    expect_eq "$1: type library file" "$2" "$(value "$TYPELIB_KEY\\1.0\\409\\win32")"
+    expect_eq "$1: type library file" "$2" "$(value "$TYPELIB_KEY\\1.0\\409\\$arch")"
     expect_eq "$1: help directory" "${2%\\*}\\" "$(value "$TYPELIB_KEY\\1.0\\HELPDIR")"
     expect_eq "$1: interface's type library" "$LIBID" "$(value "HKEY_CLASSES_ROOT\\Interface\\$IID\\TypeLib")"
 }
@@ -129,7 +129,7 @@ check_registered "registered again" "$dll_win"
 expect_eq "creation by ProgID" 0 "$(create_by_progid)"
 
 # --- The library's PE facts --------------------------------------------
-pe=$(i686-w64-mingw32-objdump -p "$dll")
+pe=$(x86_64-w64-mingw32-objdump -p "$dll")  # reads both widths
 expect_eq "export table name" "QVFileIO3.DLL" \
     "$(printf '%s\n' "$pe" | sed -n 's/^Name[[:space:]]*[0-9a-fA-F]* //p' | head -1)"
 expect_eq "ordinal base" "1" "$(printf '%s\n' "$pe" | sed -n 's/^Ordinal Base[[:space:]]*//p' | head -1)"

@@ -38,9 +38,11 @@ endforeach()
 # Registration in the prefix and the library's PE facts, checked from the
 # shell with reg, regsvr32, cscript and objdump.
 add_test(NAME registration
-         COMMAND sh ${CMAKE_SOURCE_DIR}/tests/registration.sh ${WINE_PREFIX} ${CMAKE_BINARY_DIR}/QVFileIO3.dll)
+         COMMAND sh ${CMAKE_SOURCE_DIR}/tests/registration.sh ${WINE_PREFIX} ${CMAKE_BINARY_DIR}/QVFileIO3.dll
+                 ${WINE_ARCH})
 set_tests_properties(registration PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix)
 
+if(NOT QV_WIN64)
 # Script tests named user_*.js run Wine as the unprivileged user qvfileio in
 # a prefix of its own: as root, Wine writes through the read-only attribute.
 # Switching users needs root, as CI runs. The user works in a directory of
@@ -64,6 +66,7 @@ foreach(script ${USER_SCRIPT_TESTS})
                    ${USER_DIR}/files/lib.js ${USER_DIR}/files/${name}.js)
   set_tests_properties(script.${name} PROPERTIES FIXTURES_REQUIRED unprivileged RESOURCE_LOCK userprefix)
 endforeach()
+endif()
 
 # A tree holding a symbolic link to a folder outside it, deleted whole: the
 # link is built from the shell, since Wine's cmd has no mklink.
@@ -82,8 +85,26 @@ add_test(NAME script.workstation
                  ${CMAKE_SOURCE_DIR}/tests/scripts/workstation.js ${ORMIK_WIN})
 set_tests_properties(script.workstation PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix)
 
+if(NOT QV_WIN64)
 # The shell's real folder dialog under Xvfb, answered with xdotool, in a
 # prefix of its own whose programs all see the display.
 add_test(NAME dialog COMMAND sh ${CMAKE_SOURCE_DIR}/tests/dialog.sh ${CMAKE_BINARY_DIR}/dialogprefix
                              ${CMAKE_BINARY_DIR}/QVFileIO3.dll)
 set_tests_properties(dialog PROPERTIES TIMEOUT 300)
+endif()
+
+# Both widths on one 64-bit machine: the 32-bit library (QV_DLL32, built in
+# the 32-bit tree) and this one registered side by side, each called from
+# its own script host; and the package installed into a fresh prefix.
+if(QV_WIN64 AND QV_DLL32)
+  add_test(NAME both-widths COMMAND sh ${CMAKE_SOURCE_DIR}/tests/both-widths.sh ${WINE_PREFIX} ${QV_DLL32}
+                                    ${CMAKE_BINARY_DIR}/QVFileIO3.dll)
+  set_tests_properties(both-widths PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix)
+  add_test(NAME package COMMAND sh ${CMAKE_SOURCE_DIR}/tests/package.sh ${QV_DLL32} ${CMAKE_BINARY_DIR}/QVFileIO3.dll
+                                ${CMAKE_BINARY_DIR}/packageprefix)
+  set_tests_properties(package PROPERTIES TIMEOUT 600)
+endif()
+
+# Every test of this tree runs Wine at this tree's width.
+get_property(QV_ALL_TESTS DIRECTORY PROPERTY TESTS)
+set_tests_properties(${QV_ALL_TESTS} PROPERTIES ENVIRONMENT WINEARCH=${WINE_ARCH})

@@ -7,7 +7,7 @@
 # output open (CTest would wait for them): their output goes to a file.
 set -e
 here=$(dirname "$0")
-export WINEARCH=win32 WINEPREFIX="$2" WINEDEBUG=-all
+export WINEARCH=${WINEARCH:-win32} WINEPREFIX="$2" WINEDEBUG=-all
 log="$2.setup.log"
 case "$1" in
 setup)

@@ -1,16 +1,22 @@
 #!/bin/sh
-# Runs a Windows program under Wine in the build's own 32-bit prefix,
-# creating the prefix on first use.
-#   wine-run.sh --prefix DIR program [args...]
+# Runs a Windows program under Wine in a prefix of the build's own, creating
+# the prefix on first use. The width is win32 (the 32-bit loader, as
+# before) unless --arch win64 or WINEARCH=win64 asks for a 64-bit prefix,
+# whose programs run through the 64-bit loader.
+#   wine-run.sh [--arch win32|win64] --prefix DIR program [args...]
 set -e
+arch=${WINEARCH:-win32}
+if [ "$1" = "--arch" ]; then arch=$2; shift 2; fi
 if [ "$1" = "--prefix" ]; then prefix=$2; shift 2; else prefix=${WINEPREFIX:?}; fi
-export WINEARCH=win32 WINEPREFIX="$prefix" WINEDEBUG=${WINEDEBUG:--all}
+export WINEARCH="$arch" WINEPREFIX="$prefix" WINEDEBUG=${WINEDEBUG:--all}
+loader=wine
+[ "$arch" = win64 ] && loader=/usr/lib/wine/wine64
 if [ ! -f "$prefix/system.reg" ]; then
     mkdir -p "$prefix"
     (
         flock 9
-        [ -f "$prefix/system.reg" ] || wineboot -i >/dev/null 2>&1
+        [ -f "$prefix/system.reg" ] || WINELOADER=$loader wineboot -i >/dev/null 2>&1
         wineserver -w
     ) 9>"$prefix.lock"
 fi
-exec wine "$@"
+exec $loader "$@"

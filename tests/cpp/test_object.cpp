@@ -209,7 +209,7 @@ TEST(TypeLibraryTest, ContentsAndOrder) {
     EXPECT_EQ(0x409u, attributes->lcid);
     EXPECT_EQ(1, attributes->wMajorVerNum);
     EXPECT_EQ(0, attributes->wMinorVerNum);
-    EXPECT_EQ(SYS_WIN32, attributes->syskind);
+    EXPECT_EQ(sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32, attributes->syskind);  // each width its own
     library->ReleaseTLibAttr(attributes);
     Bstr name, doc;
     ASSERT_EQ(S_OK, library->GetDocumentation(-1, name.put(), doc.put(), nullptr, nullptr));

@@ -1,0 +1,27 @@
+#!/bin/sh
+# Builds the package for Windows users: both libraries, install.cmd and
+# uninstall.cmd, the mapping script with its settings entry, the examples
+# and README.txt, with Windows line ends.
+#   make-dist.sh DLL32 DLL64 OUT.zip
+set -eu
+dll32=$1 dll64=$2 out=$3
+top=$(cd "$(dirname "$0")/.." && pwd)
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+mkdir -p "$stage/x86" "$stage/x64" "$stage/mapping" "$stage/examples"
+cp "$dll32" "$stage/x86/QVFileIO3.dll"
+cp "$dll64" "$stage/x64/QVFileIO3.dll"
+# Text files get CR LF, whatever they had.
+crlf() { sed -e 's/\r$//' -e 's/$/\r/' "$1" > "$2"; }
+crlf "$top/dist/install.cmd" "$stage/install.cmd"
+crlf "$top/dist/uninstall.cmd" "$stage/uninstall.cmd"
+crlf "$top/dist/README.txt" "$stage/README.txt"
+crlf "$top/workstation/mapping/qvmap.vbs" "$stage/mapping/qvmap.vbs"
+crlf "$top/workstation/mapping/qvfileio.inf" "$stage/mapping/qvfileio.inf"
+crlf "$top/examples/demo.vbs" "$stage/examples/demo.vbs"
+crlf "$top/examples/hello.js" "$stage/examples/hello.js"
+mkdir -p "$(dirname "$out")"
+out=$(cd "$(dirname "$out")" && pwd)/$(basename "$out")
+rm -f "$out"
+(cd "$stage" && zip -q -r -X "$out" .)
+echo "built $out"
