@@ -38,6 +38,12 @@ bool Close(unique_hkey& key) { return win32.RegCloseKey(key.release()) == ERROR_
 // The HRESULT of a registry call's error code.
 HRESULT FromCode(LONG code) { return HResultFromFailedCall(static_cast<DWORD>(code)); }
 
+// The answer of creating a key or setting a value: a path the registry
+// refuses has its own message.
+const char* WriteFailure(LONG code, const char* otherMessage) {
+    return code == ERROR_BAD_PATHNAME ? kInvalidKeyPath : otherMessage;
+}
+
 }  // namespace
 
 HRESULT QVRegistryManip::Record(HRESULT hr, int line, std::initializer_list<const char*> pieces,
@@ -51,12 +57,10 @@ HRESULT QVRegistryManip::CreateKey(HKEY root, const char* subKey, const char*& m
     try {
         const LONG code = win32.RegCreateKeyExA(root, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                                                 nullptr, key, nullptr);
-        if (code == ERROR_SUCCESS) {
-            message = nullptr;
-            return S_OK;
-        }
-        return Record(FromCode(code), __LINE__, {"hKey: ", code == ERROR_BAD_PATHNAME ? kInvalidKeyPath : kFailedToCreateKey},
-                      message);
+        if (code != ERROR_SUCCESS)
+            return Record(FromCode(code), __LINE__, {"hKey: ", WriteFailure(code, kFailedToCreateKey)}, message);
+        message = nullptr;
+        return S_OK;
     } catch (...) {
         return Record(E_FAIL, __LINE__, {"hKey: ", kFailedToCreateKey}, message);
     }
@@ -74,12 +78,10 @@ HRESULT QVRegistryManip::SetValue(HKEY key, const char* valueName, const char* d
             code = win32.RegSetValueExA(key, valueName, 0, type, reinterpret_cast<const BYTE*>(data),
                                         static_cast<DWORD>(strlen(data) + 1));
         }
-        if (code == ERROR_SUCCESS) {
-            message = nullptr;
-            return S_OK;
-        }
-        return Record(FromCode(code), __LINE__, {"hKey: ", code == ERROR_BAD_PATHNAME ? kInvalidKeyPath : kFailedToSetValue},
-                      message);
+        if (code != ERROR_SUCCESS)
+            return Record(FromCode(code), __LINE__, {"hKey: ", WriteFailure(code, kFailedToSetValue)}, message);
+        message = nullptr;
+        return S_OK;
     } catch (...) {
         return Record(E_FAIL, __LINE__, {"hKey: ", kFailedToSetValue}, message);
     }

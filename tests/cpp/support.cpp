@@ -68,6 +68,13 @@ std::vector<LogRecord> ReadLog() {
     return records;
 }
 
+std::vector<std::string> LogLines() {
+    std::vector<std::string> lines;
+    for (const LogRecord& record : ReadLog())
+        for (const std::string& piece : record.pieces) lines.push_back(record.hresult + " " + piece);
+    return lines;
+}
+
 ErrorInfo TakeErrorInfo() {
     ErrorInfo result;
     com_ptr<IErrorInfo> info;

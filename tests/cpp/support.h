@@ -41,6 +41,8 @@ struct LogRecord {
 std::string LogFilePath();
 std::string ReadLogBytes();
 std::vector<LogRecord> ReadLog();
+// Every piece line of the log, each after its record's HRESULT: "80070005 Error: ...".
+std::vector<std::string> LogLines();
 void DeleteLog();
 
 // The caller's error information after a failed call.

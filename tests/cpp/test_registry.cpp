@@ -53,12 +53,6 @@ protected:
                                                    static_cast<DWORD>(bytes.size())));
     }
     std::wstring Description() { return TakeErrorInfo().description; }
-    static std::vector<std::string> Lines() {
-        std::vector<std::string> lines;
-        for (const LogRecord& record : ReadLog())
-            for (const std::string& piece : record.pieces) lines.push_back(record.hresult + " " + piece);
-        return lines;
-    }
 };
 
 TEST_F(RegistryTest, ValuesAtTheEdgesOfTheBuffers) {
@@ -122,7 +116,7 @@ TEST_F(RegistryTest, CloseFailingAfterSuccess) {
                                         "80004005 bstrSubKey: Failed to close the registry key",
                                         "80004005 hKey: Failed to close the registry key",
                                         "80004005 bstrSubKey: Failed to close the registry key"}),
-              Lines());
+              LogLines());
 }
 
 TEST_F(RegistryTest, CountThatCannotBeReadShowsItsBoxOnce) {
@@ -143,7 +137,7 @@ TEST_F(RegistryTest, CountThatCannotBeReadShowsItsBoxOnce) {
     EXPECT_EQ((std::vector<std::string>{"80070005 bstrSubKey: " + std::string(kKeyAnsi),
                                         "80070005 Error: " + std::string(kReadFailed),
                                         "80070005 bstrSubKey: " + std::string(kReadFailed)}),
-              Lines());
+              LogLines());
 }
 
 TEST_F(RegistryTest, NameTooLongAndExceptionInsideAGuardedMethod) {
@@ -162,7 +156,7 @@ TEST_F(RegistryTest, NameTooLongAndExceptionInsideAGuardedMethod) {
     EXPECT_EQ((std::vector<std::string>{"80004005 hKey: Failed to set the registry value.",
                                         "80004005 bstrFilePath: Failed to set the registry value.",
                                         "80004005 bstrSubKey: Failed to set the registry value."}),
-              Lines());
+              LogLines());
 }
 
 }  // namespace

@@ -47,12 +47,6 @@ protected:
                                        Bstr(L"Success"), drive);
     }
     std::wstring Description() { return TakeErrorInfo().description; }
-    static std::vector<std::string> Lines() {
-        std::vector<std::string> lines;
-        for (const LogRecord& record : ReadLog())
-            for (const std::string& piece : record.pieces) lines.push_back(record.hresult + " " + piece);
-        return lines;
-    }
     ScopedWin32Override<decltype(win32.GetPrivateProfileStringA)> profile{win32.GetPrivateProfileStringA, &Host::Profile};
     ScopedWin32Override<decltype(win32.spawnv)> spawn{win32.spawnv, &Host::Spawn};
 };
@@ -110,7 +104,7 @@ TEST_F(WorkstationTest, StartFailuresByErrorNumber) {
                                             "80004005   szScriptCmd: " + Host::command,
                                             std::string("80004005 Error: ") + c.message,
                                             "80004005 Error: Failed to map the network drive"}),
-                  Lines());
+                  LogLines());
     }
     // An exit status that is negative cannot be told from a failed start.
     Host::status = -5, Host::error = 0;
@@ -196,7 +190,7 @@ TEST_F(WorkstationTest, HelperStartsDetachedAndItsHandlesAreClosed) {
     Start::error = ERROR_ACCESS_DENIED;
     DeleteLog();
     EXPECT_EQ(S_OK, object->StartOrmik()) << "a failed start is only logged";
-    EXPECT_EQ((std::vector<std::string>{"0 OrmikStart: GetLastError returned 5", "0 Error: CreateProcess:Ormik"}), Lines());
+    EXPECT_EQ((std::vector<std::string>{"0 OrmikStart: GetLastError returned 5", "0 Error: CreateProcess:Ormik"}), LogLines());
     EXPECT_FALSE(TakeErrorInfo().present);
 
     // A folder too long for the command line is not cut.
@@ -257,7 +251,7 @@ TEST_F(WorkstationTest, DialogAnswersWithoutAWindow) {
     Bstr empty;
     EXPECT_EQ(S_OK, choose(empty.put()));
     EXPECT_EQ(L"", empty.str());
-    EXPECT_EQ(std::vector<std::string>{"0 bstrPath: No path was chosen from the dialog"}, Lines());
+    EXPECT_EQ(std::vector<std::string>{"0 bstrPath: No path was chosen from the dialog"}, LogLines());
 
     const struct {
         HRESULT init, malloc;
@@ -275,7 +269,7 @@ TEST_F(WorkstationTest, DialogAnswersWithoutAWindow) {
         EXPECT_EQ(E_FAIL, choose(&out));
         EXPECT_EQ(sentinel, out);
         EXPECT_EQ(f.description, Description());
-        const std::vector<std::string> lines = Lines();
+        const std::vector<std::string> lines = LogLines();
         ASSERT_EQ(2u, lines.size());
         EXPECT_EQ(f.first, lines[0]);
     }
