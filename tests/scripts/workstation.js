@@ -61,6 +61,10 @@ for (var i = 0; i < refusals.length; i++) {
     eq(reg("query HKLM\\" + KEY + " /v ServerPath"), 0, refusals[i][0] + ": the key stays after a failure");
 }
 reg("delete HKLM\\" + KEY + " /f");
+writeText(programFiles + "\\qvfileio.inf", "[QVANE]\r\nMappingScript=missing.js\r\n");
+expectFailure(function () { QV.MapNetworkDrive("\\\\server\\ok", KEY, "ServerPath", "Drive", "Success"); },
+              0x80070002, "Failed to read the registy key data", "a settings entry naming a missing script");
+reg("delete HKLM\\" + KEY + " /f");
 fso.DeleteFile(programFiles + "\\qvtest-map.js");
 fso.DeleteFile(programFiles + "\\qvfileio.inf");
 if (madeFolder) fso.DeleteFolder(programFiles);
