@@ -16,6 +16,11 @@ HRESULT QVFileIO::ChangeFileAttributes(BSTR bstrFullPath, DWORD attributes, bool
             message = failure.message;
             return Report(failure.hr, __LINE__, {"szDirPath: ", narrow.c_str(), "Error: ", message});
         }
+        if (NamesDevice(path.get())) {
+            message = kFailedToSetAttributes;
+            return Report(HResultFromWin32(ERROR_INVALID_NAME), __LINE__,
+                          {"szDirPath: ", narrow.c_str(), "Error: ", message});
+        }
         if (!win32.SetFileAttributesA(narrow.c_str(), replace ? attributes : current | attributes)) {
             message = kFailedToSetAttributes;
             return Report(HResultFromLastError(), __LINE__, {"szDirPath: ", narrow.c_str(), "Error: ", message});

@@ -50,6 +50,14 @@ Win32Failure NotFoundOr(DWORD error, const char* otherMessage) {
                            otherMessage);
 }
 
+bool NamesDevice(const wchar_t* path) {
+    // The system's own rule for device names, from ntdll.
+    using IsDosDeviceName = ULONG(WINAPI*)(PCWSTR);
+    static const auto isDevice = reinterpret_cast<IsDosDeviceName>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "RtlIsDosDeviceName_U")));
+    return path && *path && isDevice && isDevice(path) != 0;
+}
+
 void ComErrorInfo(const char* message) noexcept {
     try {
         const std::string text = message ? message : "";

@@ -101,5 +101,10 @@ bool IsDotEntry(const std::basic_string<Char>& name) {
 inline bool IsPathNotFound(HRESULT hr) { return hr == HResultFromWin32(ERROR_PATH_NOT_FOUND); }
 inline bool IsNotFound(HRESULT hr) { return hr == HResultFromWin32(ERROR_FILE_NOT_FOUND) || IsPathNotFound(hr); }
 
+// Whether a path names a device (CON, NUL, COM1, LPT1, CON.txt, C:\x\NUL)
+// rather than a file. Its attributes are never changed: under Wine, run by
+// an administrator, that would change the device node of the system itself.
+bool NamesDevice(const wchar_t* path);
+
 // A boolean out-value as the system stores it: 1 for true, never -1.
 inline VARIANT_BOOL AsResult(bool value) { return value ? 1 : 0; }

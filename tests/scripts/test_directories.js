@@ -59,4 +59,10 @@ for (var i = 0; i < ops.length; i++) {
               ops[i] + " refusal is logged twice");
 }
 removeTree(dir);
+// A device's attributes are never changed (under Wine that would be the
+// system's own device node).
+var devices = ["NUL", "CON", "C:\\NUL.txt"];
+for (var d = 0; d < devices.length; d++)
+    expectFailure(function () { QV.SetAsReadOnly(devices[d]); }, 0x8007007B, "Failed to set the file attribute(s)",
+                  "a device: " + devices[d]);
 done();
