@@ -1,57 +1,72 @@
 # make        builds build/QVFileIO3.dll (32-bit) and build/x64/QVFileIO3.dll
 #             (64-bit), installing what is missing
-# make demo   registers the 32-bit DLL in the build's Wine prefix and runs the example
+# make demo   registers the DLL in the build's Wine prefix and runs the example
+#             (the 32-bit build, or the 64-bit one where the host runs no
+#             32-bit code)
 # make test   builds and runs every test through CTest, for both widths
 # make bench  runs the benchmarks
 # make soak   calls every operation 100,000 times and prints what the process holds
 # make dist   builds build/dist/qvfileio-<version>.zip for Windows users
+# QV_WIDTHS=64 takes the 64-bit-only path on any host (tools/widths.sh).
 MAKEFLAGS += --no-print-directory
 BUILD ?= build
 BUILD64 := $(BUILD)/x64
-PREFIX := $(abspath $(BUILD))/wineprefix
-WINE_RUN := tools/wine-run.sh --prefix $(PREFIX)
-DLL_WIN = Z:$(subst /,\,$(abspath $(BUILD))/QVFileIO3.dll)
 winpath = Z:$(subst /,\,$(abspath $(1)))
 VERSION := $(shell cat VERSION)
 
-.PHONY: all deps build test demo bench soak dist clean
+# Which widths this host runs, decided once, on first use: after deps has
+# installed Wine, so that a fresh machine is probed with its loaders present.
+PROBE = $(eval PROBE := $(shell sh tools/widths.sh))$(PROBE)
+WIDTHS = $(or $(filter both 64,$(firstword $(PROBE))),$(error the widths this host runs cannot be decided))
+RUN32 = $(if $(filter both,$(WIDTHS)),ON,OFF)
+RUN_WIDTHS = $(if $(filter both,$(WIDTHS)),32 64,64)
+# The tree, the prefix and the loader of a width.
+tree = $(if $(filter 64,$(1)),$(BUILD64),$(BUILD))
+wine_in = tools/wine-run.sh --arch $(if $(filter 64,$(1)),win64,win32) --prefix $(abspath $(call tree,$(1)))/wineprefix
+# The demo shows the 32-bit build where it can run, the 64-bit one elsewhere.
+DEMO = $(firstword $(RUN_WIDTHS))
+
+.PHONY: all deps widths build test demo bench soak dist clean
 
 all: build
 
 deps:
 	@sh tools/install-deps.sh
 
-$(BUILD)/CMakeCache.txt: | deps
-	cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+widths: deps
+	@echo '$(wordlist 2,1000,$(PROBE))'
 
-$(BUILD64)/CMakeCache.txt: | deps
-	cmake -S . -B $(BUILD64) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DQV_DLL32=$(abspath $(BUILD))/QVFileIO3.dll
+# Each tree knows whether its 32-bit programs can run here (QV_RUN32); a
+# tree configured on another host, or with another QV_WIDTHS, is told anew.
+configure = grep -qx 'QV_RUN32:BOOL=$(RUN32)' $(1)/CMakeCache.txt 2>/dev/null || \
+	cmake -S . -B $(1) -DQV_RUN32:BOOL=$(RUN32) $(if $(wildcard $(1)/CMakeCache.txt),,$(2))
 
-build: deps $(BUILD)/CMakeCache.txt $(BUILD64)/CMakeCache.txt
+build: deps
+	@$(call configure,$(BUILD),-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake)
+	@$(call configure,$(BUILD64),-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DQV_DLL32=$(abspath $(BUILD))/QVFileIO3.dll)
 	cmake --build $(BUILD) -j2
 	cmake --build $(BUILD64) -j2
 
-test: build
-	cd $(BUILD) && ctest --output-on-failure
-	cd $(BUILD64) && ctest --output-on-failure
+test: widths build
+	sh tools/ctest-tree.sh $(BUILD)
+	sh tools/ctest-tree.sh $(BUILD64)
 
-demo: build
-	$(WINE_RUN) regsvr32 /s '$(DLL_WIN)'
-	$(WINE_RUN) cscript //nologo '$(call winpath,examples/demo.vbs)'
+demo: widths build
+	@[ $(DEMO) = 32 ] || echo 'The demo shows the 64-bit build, $(BUILD64)/QVFileIO3.dll, in the 64-bit script host, since the 32-bit build is not run here.'
+	$(call wine_in,$(DEMO)) regsvr32 /s '$(call winpath,$(call tree,$(DEMO))/QVFileIO3.dll)'
+	$(call wine_in,$(DEMO)) cscript //nologo '$(call winpath,examples/demo.vbs)'
 
-bench: build
-	cmake --build $(BUILD) --target readfloor
-	$(WINE_RUN) '$(call winpath,$(BUILD)/readfloor.exe)'
-	$(WINE_RUN) regsvr32 /s '$(DLL_WIN)'
-	$(WINE_RUN) cscript //nologo '$(call winpath,bench/read_bench.js)'
-	sh bench/trees.sh $(abspath $(BUILD))/bench-trees
-	$(WINE_RUN) cscript //nologo '$(call winpath,bench/listing_bench.vbs)' '$(call winpath,$(BUILD)/bench-trees)'
-	rm -rf $(BUILD)/bench-trees
+bench: widths build
+	@for w in $(RUN_WIDTHS); do \
+		echo "== The $$w-bit build"; \
+		sh bench/run.sh bench $$w $(BUILD) || exit 1; \
+	done
 
-soak: build
-	cmake --build $(BUILD) --target soak
-	$(WINE_RUN) regsvr32 /s '$(DLL_WIN)'
-	$(WINE_RUN) '$(call winpath,$(BUILD)/soak.exe)'
+soak: widths build
+	@for w in $(RUN_WIDTHS); do \
+		echo "== The $$w-bit build"; \
+		sh bench/run.sh soak $$w $(BUILD) || exit 1; \
+	done
 
 dist: build
 	sh tools/make-dist.sh $(BUILD)/QVFileIO3.dll $(BUILD64)/QVFileIO3.dll $(BUILD)/dist/qvfileio-$(VERSION).zip

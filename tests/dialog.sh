@@ -1,7 +1,8 @@
 #!/bin/sh
 # The shell's real folder dialog under Xvfb, answered with xdotool: Escape
 # cancels (an empty string), Return takes the selected folder (the Desktop).
-# A prefix of its own, whose programs all see the display. Nothing waits
+# A prefix of its own, whose programs all see the display, of the width
+# WINEARCH names (win32 unless set). Nothing waits
 # forever: the dialog is looked for for 60 s at most, and the script host is
 # ended by its process id if it has not ended 60 s after the key.
 #   dialog.sh PREFIX DLL     (DLL: the Linux path of the built library)
@@ -17,7 +18,7 @@ done
 [ -n "$display" ] || { echo "no free display"; exit 1; }
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 xvfb=$!
-export DISPLAY="$display" WINEARCH=win32 WINEPREFIX="$prefix" WINEDEBUG=-all
+export DISPLAY="$display" WINEARCH="${WINEARCH:-win32}" WINEPREFIX="$prefix" WINEDEBUG=-all
 finish() {
     wineserver -k >/dev/null 2>&1
     kill "$xvfb" 2>/dev/null

@@ -1,8 +1,7 @@
 #!/bin/sh
 # Registration of QVFileIO3.DLL in the build's prefix: the keys and values
 # written, what unregistration removes, registering twice, a quote in the
-# library's directory, creation by ProgID; then the library's PE facts
-# (export table, imports, version resource).
+# library's directory, creation by ProgID. The PE facts are pe-facts.sh's.
 #   registration.sh PREFIX DLL [win32|win64]   (DLL: the Linux path of the built library)
 # The library is always left registered from its own path: other tests
 # need it.
@@ -127,47 +126,6 @@ check_registered "from a directory with a quote" "$quoted_win"
 register "$dll_win"
 check_registered "registered again" "$dll_win"
 expect_eq "creation by ProgID" 0 "$(create_by_progid)"
-
-# --- The library's PE facts --------------------------------------------
-pe=$(x86_64-w64-mingw32-objdump -p "$dll")  # reads both widths
-expect_eq "export table name" "QVFileIO3.DLL" \
-    "$(printf '%s\n' "$pe" | sed -n 's/^Name[[:space:]]*[0-9a-fA-F]* //p' | head -1)"
-expect_eq "ordinal base" "1" "$(printf '%s\n' "$pe" | sed -n 's/^Ordinal Base[[:space:]]*//p' | head -1)"
-exports=$(printf '%s\n' "$pe" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/s/^[[:space:]]*\[ *\([0-9]*\)\] \(.*\)$/\1 \2/p')
-expect_eq "exports by ordinal (index + base 1)" \
-    "$(printf '0 DllCanUnloadNow\n1 DllGetClassObject\n2 DllRegisterServer\n3 DllUnregisterServer')" "$exports"
-imports=$(printf '%s\n' "$pe" | sed -n 's/^[[:space:]]*DLL Name: //p')
-[ -n "$imports" ] || fail "no import table found"
-for name in $imports; do
-    lower=$(printf '%s' "$name" | tr 'A-Z' 'a-z')
-    case "$lower" in
-    lib*) fail "imports a run-time library: $name" ;;
-    esac
-    [ -f "$prefix/drive_c/windows/system32/$lower" ] || fail "imports a DLL that is not the system's: $name"
-done
-
-strings=$(strings -el "$dll")
-version_pairs='FileDescription=QVFileIOSvr Module
-FileVersion=1, 0, 0, 33
-InternalName=QVFileIOSvr
-OriginalFilename=QVFileIOSvr.DLL
-ProductName=QVFileIOSvr Module
-ProductVersion=1, 0, 0, 1'
-printf '%s\n' "$version_pairs" | while IFS='=' read -r key expected; do
-    actual=$(printf '%s\n' "$strings" | grep -x -A1 "$key" | sed -n 2p)
-    [ "$actual" = "$expected" ] || printf 'FAIL: version string %s: expected [%s], got [%s]\n' "$key" "$expected" "$actual"
-done >"$work/version"
-if [ -s "$work/version" ]; then
-    cat "$work/version"
-    failures=$((failures + 1))
-fi
-# The fixed part: signature, file version 1.0.0.33, product version 1.0.0.1,
-# 32-bit Windows, a DLL.
-hex=$(od -An -tx1 -v "$dll" | tr -d ' \n')
-case "$hex" in
-*bd04effe"00000100""00000100""21000000""00000100""01000000""3f000000""00000000""04000000""02000000"*) ;;
-*) fail "fixed version information" ;;
-esac
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures failure(s)"

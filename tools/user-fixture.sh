@@ -4,8 +4,9 @@
 # writes to someone else. Runs as root.
 #   user-fixture.sh setup DIR DLL SOURCES
 #                                    create the user when missing, give it
-#                                    DIR (its home, its own 32-bit prefix
-#                                    DIR/prefix, and in DIR/files copies of the
+#                                    DIR (its home, its own prefix of the
+#                                    width WINEARCH names, win32 unless set:
+#                                    DIR/prefix), and in DIR/files copies of the
 #                                    DLL, the script runner and the user_*.js
 #                                    tests), keep one wineserver for the
 #                                    prefix, register the copied DLL there
@@ -16,10 +17,11 @@ set -e
 USER_NAME=qvfileio
 here=$(cd "$(dirname "$0")" && pwd)
 dir=$2
+arch=${WINEARCH:-win32}
 
 as_user() {
     runuser -u "$USER_NAME" -- env -u XDG_RUNTIME_DIR HOME="$dir/home" USER="$USER_NAME" \
-        WINEARCH=win32 WINEPREFIX="$dir/prefix" WINEDEBUG=-all "$@"
+        WINEARCH="$arch" WINEPREFIX="$dir/prefix" WINEDEBUG=-all "$@"
 }
 
 case "$1" in
