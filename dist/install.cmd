@@ -46,8 +46,11 @@ if "%FAILED%"=="0" goto :success
 echo QVFileIO is NOT %DONE%: run %AGAIN% again from an elevated prompt (Run as administrator).
 exit /b 1
 :success
-if "%DONE%"=="removed" echo QVFileIO is removed.
-if "%DONE%"=="installed" echo QVFileIO is installed: scripts create it with CreateObject("QVFileIOSvr.QVFileIO3.1").
+if "%DONE%"=="removed" goto :removed
+echo QVFileIO is installed: scripts create it with CreateObject("QVFileIOSvr.QVFileIO3.1").
+exit /b 0
+:removed
+echo QVFileIO is removed.
 exit /b 0
 
 :run

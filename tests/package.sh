@@ -38,7 +38,7 @@ else
     expect "install.cmd registers the 32-bit library" "Registered the 32-bit library" "$out"
 fi
 expect "install.cmd registers the 64-bit library" "Registered the 64-bit library" "$out"
-expect "install.cmd says it is installed" "QVFileIO is installed" "$out"
+expect "install.cmd says it is installed" 'QVFileIO is installed: scripts create it with CreateObject\("QVFileIOSvr.QVFileIO3.1"\)\.$' "$out"
 example='C:\QVFileIO\examples\hello.js'
 out=$(w64 cscript //nologo "$example")
 expect "the example in the 64-bit host" "Read: Hello from QVFileIO" "$out"
