@@ -55,6 +55,7 @@ soak: build
 
 dist: build
 	sh tools/make-dist.sh $(BUILD)/QVFileIO3.dll $(BUILD64)/QVFileIO3.dll $(BUILD)/dist/qvfileio-$(VERSION).zip
+	sh tools/make-msi.sh $(BUILD)/QVFileIO3.dll $(BUILD64)/QVFileIO3.dll $(BUILD)/dist/qvfileio-$(VERSION).msi
 
 clean:
 	rm -rf $(BUILD)
