@@ -46,7 +46,9 @@ sub load {
         if ($line =~ /\\$/ && $line !~ /^\[/) { $pending = substr($line, 0, -1); next; }
         if ($line =~ /^\[(.*)\](?:\s+\d+)?$/) {
             $key = unescape($1);
-            $keys{$key} //= {};
+            # Wine leaves out a key that holds only sub-keys: it is there all the same.
+            my @parts = split /\\/, $key;
+            $keys{join "\\", @parts[0 .. $_]} //= {} for 0 .. $#parts;
         } elsif (defined $key && $line =~ /^(@|"((?:[^"\\]|\\.)*)")=(.*)$/) {
             my $name = $1 eq '@' ? '' : unescape($2);
             $keys{$key}{$name} = $3;
