@@ -4,7 +4,8 @@
 # make test   builds and runs every test through CTest, for both widths
 # make bench  runs the benchmarks
 # make soak   calls every operation 100,000 times and prints what the process holds
-# make dist   builds build/dist/qvfileio-<version>.zip for Windows users
+# make dist   builds build/dist/qvfileio-<version>.zip for Windows users and
+#             qvfileio-<version>.msi for administrators
 MAKEFLAGS += --no-print-directory
 BUILD ?= build
 BUILD64 := $(BUILD)/x64
