@@ -157,4 +157,4 @@ wixl -a x64 -o "$out" -D Version="$version" -D UpgradeCode="$upgrade_code" \
     -D guid_registry_x86_view32=EE60C890-4D30-40E6-BA66-6320A1D3E2C4 \
     -D guid_registry_x86_view64=0F32604F-834B-4D94-B63F-0EC53C186FEC \
     "$top/dist/qvfileio.wxs" "$work/registry.wxs" 2>"$work/wixl.err" || { cat "$work/wixl.err" >&2; exit 1; }
-echo "built $out ($(wc -l <"$work/x64.txt") values of the 64-bit registration, $(wc -l <"$work/x86.txt") of the 32-bit one)"
+echo "built $out ($(wc -l <"$work/x64.txt") registry entries from the 64-bit registration, $(wc -l <"$work/x86.txt") from the 32-bit one)"
