@@ -6,7 +6,9 @@
 # make test   builds and runs every test through CTest, for both widths
 # make bench  runs the benchmarks
 # make soak   calls every operation 100,000 times and prints what the process holds
-# make dist   builds build/dist/qvfileio-<version>.zip for Windows users
+# make dist   builds build/dist/qvfileio-<version>.zip for Windows users and
+#             qvfileio-<version>.msi for administrators (the msi only where
+#             the host runs 32-bit code)
 # QV_WIDTHS=64 takes the 64-bit-only path on any host (tools/widths.sh).
 MAKEFLAGS += --no-print-directory
 BUILD ?= build
@@ -70,6 +72,7 @@ soak: widths build
 
 dist: build
 	sh tools/make-dist.sh $(BUILD)/QVFileIO3.dll $(BUILD64)/QVFileIO3.dll $(BUILD)/dist/qvfileio-$(VERSION).zip
+	sh tools/make-msi.sh $(BUILD)/QVFileIO3.dll $(BUILD64)/QVFileIO3.dll $(BUILD)/dist/qvfileio-$(VERSION).msi
 
 clean:
 	rm -rf $(BUILD)

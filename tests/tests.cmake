@@ -139,6 +139,11 @@ if(QV_WIN64 AND QV_DLL32)
   add_test(NAME package COMMAND sh ${CMAKE_SOURCE_DIR}/tests/package.sh ${QV_DLL32} ${CMAKE_BINARY_DIR}/QVFileIO3.dll
                                 ${CMAKE_BINARY_DIR}/packageprefix)
   set_tests_properties(package PROPERTIES TIMEOUT 600)
+  # The Windows Installer package: installed, used, upgraded and removed in
+  # fresh prefixes (skipped where 32-bit code cannot run to build it).
+  add_test(NAME msi COMMAND sh ${CMAKE_SOURCE_DIR}/tests/msi.sh ${QV_DLL32} ${CMAKE_BINARY_DIR}/QVFileIO3.dll
+                            ${CMAKE_BINARY_DIR}/msi)
+  set_tests_properties(msi PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
 endif()
 
 # Every test of this tree runs Wine at this tree's width.

@@ -1,0 +1,87 @@
+#!/bin/sh
+# The Windows Installer package as an administrator meets it, in fresh
+# 64-bit prefixes: a silent install, both script hosts creating the class,
+# the registry equal to what regsvr32 of the same libraries writes, a silent
+# uninstall leaving nothing of ours, an upgrade in place, and a VERSION the
+# installer cannot use refused.
+#   msi.sh DLL32 DLL64 WORKDIR    (WORKDIR is made anew)
+set -u
+dll32=$1 dll64=$2 dir=$3
+top=$(cd "$(dirname "$0")/.." && pwd)
+if [ "${QV_RUN32:-ON}" = OFF ] || ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    echo "the 32-bit side was not tried: this host runs no 32-bit Windows programs;" \
+         "the package needs them to be built (the 32-bit registration is read from regsvr32), so nothing was tested"
+    exit 77
+fi
+rm -rf "$dir" && mkdir -p "$dir"
+export WINEARCH=win64 WINEDEBUG=-all
+checks=0 failed=0
+# The prefixes are kept when a check failed, to be looked at.
+trap 'for p in "$dir"/*/system.reg; do WINEPREFIX=${p%/system.reg} wineserver -k 2>/dev/null; done
+      [ "$failed" = 0 ] && rm -rf "$dir"' EXIT
+expect() {  # what, expected, actual
+    checks=$((checks + 1))
+    if [ "$2" = "$3" ]; then echo "ok: $1"; else
+        echo "FAIL: $1"; printf '%s\n' "$2" >"$dir/want"; printf '%s\n' "$3" >"$dir/got"
+        diff -u "$dir/want" "$dir/got"; failed=$((failed + 1)); fi
+}
+w64() { p=$1; shift; WINEPREFIX="$dir/$p" /usr/lib/wine/wine64 "$@" </dev/null 2>/dev/null | tr -d '\r'; }
+fresh() { WINEPREFIX="$dir/$1" /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1; keep "$1" fresh; }
+keep() { WINEPREFIX="$dir/$1" wineserver -w; cp "$dir/$1/system.reg" "$dir/$1.$2.reg"; }
+# What changed since the prefix was made, below a key (Windows Installer's
+# own bookkeeping below Classes\Installer left out).
+changes() { keep "$1" now; perl "$top/tools/regdiff.pl" "$dir/$1.fresh.reg" "$dir/$1.now.reg" "$2" | grep -v '^-\?Software\\Classes\\Installer\\'; }
+msiexec() { prefix=$1; shift; w64 "$prefix" msiexec "$@" >/dev/null; echo "exit $?"; }
+
+# The package of this VERSION, and of the next build in a scratch copy
+# whose README says which it is; a VERSION of 256 minor versions is refused.
+version=$(tr -d ' \r\n' <"$top/VERSION")
+next=${version%.*}.$((${version##*.} + 1))
+sh "$top/tools/make-msi.sh" "$dll32" "$dll64" "$dir/old.msi" >/dev/null || exit 1
+mkdir -p "$dir/src/workstation" && cp -r "$top/tools" "$top/dist" "$top/examples" "$dir/src"
+cp -r "$top/workstation/mapping" "$dir/src/workstation"
+echo 1.256.0.1 >"$dir/src/VERSION"
+refused=$(sh "$dir/src/tools/make-msi.sh" "$dll32" "$dll64" "$dir/bad.msi" 2>&1 && echo built)
+expect "VERSION 1.256.0.1 is refused" \
+    'make-msi: VERSION "1.256.0.1" cannot be a Windows Installer product version: the second number is at most 255' \
+    "$refused$(ls "$dir/bad.msi" 2>/dev/null)"
+echo "$next" >"$dir/src/VERSION"
+echo "build $next" >>"$dir/src/dist/README.txt"
+sh "$dir/src/tools/make-msi.sh" "$dll32" "$dll64" "$dir/new.msi" >/dev/null || exit 1
+
+# What regsvr32 writes for the libraries where the package puts them.
+fresh ref
+mkdir -p "$dir/ref/drive_c/Program Files/QVFileIO" "$dir/ref/drive_c/Program Files (x86)/QVFileIO"
+cp "$dll64" "$dir/ref/drive_c/Program Files/QVFileIO/QVFileIO3.dll"
+cp "$dll32" "$dir/ref/drive_c/Program Files (x86)/QVFileIO/QVFileIO3.dll"
+w64 ref regsvr32 /s 'C:\Program Files\QVFileIO\QVFileIO3.dll'
+WINEPREFIX="$dir/ref" /usr/lib/wine/wine 'C:\windows\syswow64\regsvr32.exe' /s 'C:\Program Files (x86)\QVFileIO\QVFileIO3.dll'
+registered=$(changes ref 'Software\Classes\')
+
+# Install, use, uninstall.
+fresh p
+cp "$dir/old.msi" "$dir/new.msi" "$dir/p/drive_c/"
+expect "msiexec /i /qn" "exit 0" "$(msiexec p /i 'C:\old.msi' /qn)"
+expect "the registry in both views is regsvr32's" "$registered" "$(changes p 'Software\Classes\')"
+hello='C:\Program Files\QVFileIO\examples\hello.js'
+out=$(w64 p cscript //nologo "$hello" | grep -E '^(Read|Script host):')
+expect "the 64-bit host creates the class" "$(printf 'Read: Hello from QVFileIO\nScript host: AMD64')" "$out"
+out=$(WINEPREFIX="$dir/p" /usr/lib/wine/wine 'C:\windows\syswow64\cscript.exe' //nologo "$hello" </dev/null 2>/dev/null |
+      tr -d '\r' | grep -E '^(Read|Script host):')
+expect "the 32-bit host creates the class" "$(printf 'Read: Hello from QVFileIO\nScript host: x86')" "$out"
+expect "msiexec /x /qn" "exit 0" "$(msiexec p /x 'C:\old.msi' /qn)"
+expect "no key of ours is left" "" "$(changes p 'Software\' | grep -i -E 'QVFileIO|48F5103C|C714D96A|CCEDE9CE')"
+expect "no file of ours is left" "" \
+    "$(cd "$dir/p/drive_c" && find . -ipath '*/QVFileIO*' ! -name QVFileIOLog.txt -o -iname qvmap.vbs -o -iname hello.js)"
+
+# N, then N+1 over it: one entry under the Uninstall key, the new files,
+# the registration as before.
+keep p fresh  # what the script hosts registered for themselves is not ours
+msiexec p /i 'C:\old.msi' /qn >/dev/null
+expect "msiexec /i of the next build over it" "exit 0" "$(msiexec p /i 'C:\new.msi' /qn)"
+expect "one entry under the Uninstall key, of the next build" "$next" \
+    "$(changes p 'Software\' | awk -F '\t' '$1 ~ /\\Uninstall\\/ && $2 == "DisplayVersion" { print $4 }')"
+expect "the next build's README" "build $next" "$(tail -n 1 "$dir/p/drive_c/Program Files/QVFileIO/README.txt" | tr -d '\r')"
+expect "the registry is still regsvr32's" "$registered" "$(changes p 'Software\Classes\')"
+echo "$checks checks, $failed failed"
+[ "$failed" = 0 ]
