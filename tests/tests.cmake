@@ -108,3 +108,13 @@ endif()
 # Every test of this tree runs Wine at this tree's width.
 get_property(QV_ALL_TESTS DIRECTORY PROPERTY TESTS)
 set_tests_properties(${QV_ALL_TESTS} PROPERTIES ENVIRONMENT WINEARCH=${WINE_ARCH})
+
+# The reference (docs/reference.md) against the product: every description a
+# caller can get is documented, and every example in it runs under cscript.
+if(NOT QV_WIN64)
+  add_test(NAME reference.messages COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/reference.py messages ${CMAKE_SOURCE_DIR})
+  add_test(NAME reference.examples
+           COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/reference.py examples ${CMAKE_SOURCE_DIR} ${WINE_PREFIX})
+  set_tests_properties(reference.examples PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix
+                       ENVIRONMENT WINEARCH=${WINE_ARCH} TIMEOUT 600)
+endif()
