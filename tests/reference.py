@@ -24,6 +24,13 @@ FAILURE_ROW = re.compile(r'^\| `0x[0-9A-F]{8}` \| -?\d+ \| `([^`]*)` \|', re.M)
 MARKERS = {'run', 'standin', 'parse-only'}
 EXAMPLE = re.compile(r'^(?:<!-- example: ([\w-]+) -->\n)?```vb\n(.*?)^```$', re.M | re.S)
 END = '--example-end--'
+# The stand-in of the workstation's mapping script: it maps nothing and
+# answers drive Q: through the hand-shake key the examples use.
+KEY = r'HKLM\SOFTWARE\Quorvane\QVFileIO\Mapping\\'
+STANDINS = {'downloaded program files/qvfileio.inf': '[QVANE]\nMappingScript=qvdemo-map.vbs\n',
+            'downloaded program files/qvdemo-map.vbs':
+                f'Set sh = CreateObject("WScript.Shell")\nsh.RegWrite "{KEY}Drive", "Q:", "REG_SZ"\n'
+                f'sh.RegWrite "{KEY}Success", "Y", "REG_SZ"\n'}
 
 
 def unquote(literal):
@@ -70,7 +77,7 @@ def examples(top, prefix, ormik=None):
             print(f'FAIL: {what}: {got}, expected {want}')
             failed += 1
     for number, (marker, code) in enumerate(found, 1):
-        title = code.strip().splitlines()[0][:60]
+        title = (re.findall(r'^#+ (.*)$', text[:text.find(code)], re.M) or ['?'])[-1]
         if marker not in MARKERS:
             print(f'FAIL: example {number} ({title}) has no marker')
             failed += 1
@@ -78,6 +85,13 @@ def examples(top, prefix, ormik=None):
         if marker == 'parse-only':  # parsed, never run: the body of a Sub nobody calls
             code = 'Sub NotRun()\n' + code + 'End Sub\n'
         shutil.rmtree(scratch, ignore_errors=True)
+        windows = pathlib.Path(prefix) / 'drive_c/windows'
+        for name, content in STANDINS.items():
+            if marker == 'standin':
+                (windows / name).parent.mkdir(exist_ok=True)
+                (windows / name).write_bytes(content.replace('\n', '\r\n').encode())
+            elif (windows / name).exists():
+                (windows / name).unlink()
         script = work / f'example{number}.vbs'
         script.write_bytes((code + f'WScript.Echo "{END}"\n').replace('\n', '\r\n').encode('latin-1'))
         run = subprocess.run([str(top / 'tools/wine-run.sh'), '--prefix', prefix, 'cscript', '//nologo',
@@ -90,6 +104,8 @@ def examples(top, prefix, ormik=None):
             print(run.stdout + run.stderr)
             failed += 1
     shutil.rmtree(scratch, ignore_errors=True)
+    for name in STANDINS:
+        (pathlib.Path(prefix) / 'drive_c/windows' / name).unlink(missing_ok=True)
     shutil.rmtree(work, ignore_errors=True)
     print(f'{len(found)} examples, {failed} failed')
     return 1 if failed or not found else 0
