@@ -146,6 +146,16 @@ if(QV_WIN64 AND QV_DLL32)
   set_tests_properties(msi PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
 endif()
 
+# The reference (docs/reference.md) against the product: every description a
+# caller can get is documented, and every example in it runs under cscript,
+# in each tree that runs.
+if(NOT QV_WIN64)
+  add_test(NAME reference.messages COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/reference.py messages ${CMAKE_SOURCE_DIR})
+endif()
+qv_add_test(reference.examples
+            COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/reference.py examples ${CMAKE_SOURCE_DIR} ${WINE_PREFIX})
+set_tests_properties(reference.examples PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix TIMEOUT 600)
+
 # Every test of this tree runs Wine at this tree's width.
 get_property(QV_ALL_TESTS DIRECTORY PROPERTY TESTS)
 set_tests_properties(${QV_ALL_TESTS} PROPERTIES ENVIRONMENT "WINEARCH=${WINE_ARCH};QV_RUN32=${QV_RUN32}")
