@@ -38,7 +38,7 @@ msiexec() { prefix=$1; shift; w64 "$prefix" msiexec "$@" >/dev/null; echo "exit 
 version=$(tr -d ' \r\n' <"$top/VERSION")
 next=${version%.*}.$((${version##*.} + 1))
 sh "$top/tools/make-msi.sh" "$dll32" "$dll64" "$dir/old.msi" >/dev/null || exit 1
-mkdir -p "$dir/src/workstation" && cp -r "$top/tools" "$top/dist" "$top/examples" "$dir/src"
+mkdir -p "$dir/src/workstation" && cp -r "$top/tools" "$top/dist" "$top/examples" "$top/docs" "$dir/src"
 cp -r "$top/workstation/mapping" "$dir/src/workstation"
 echo 1.256.0.1 >"$dir/src/VERSION"
 refused=$(sh "$dir/src/tools/make-msi.sh" "$dll32" "$dll64" "$dir/bad.msi" 2>&1 && echo built)
@@ -63,6 +63,8 @@ fresh p
 cp "$dir/old.msi" "$dir/new.msi" "$dir/p/drive_c/"
 expect "msiexec /i /qn" "exit 0" "$(msiexec p /i 'C:\old.msi' /qn)"
 expect "the registry in both views is regsvr32's" "$registered" "$(changes p 'Software\Classes\')"
+expect "the reference is installed" yes \
+    "$(grep -q CreateRegistryKey "$dir/p/drive_c/Program Files/QVFileIO/reference.html" && echo yes)"
 hello='C:\Program Files\QVFileIO\examples\hello.js'
 out=$(w64 p cscript //nologo "$hello" | grep -E '^(Read|Script host):')
 expect "the 64-bit host creates the class" "$(printf 'Read: Hello from QVFileIO\nScript host: AMD64')" "$out"

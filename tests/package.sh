@@ -26,7 +26,9 @@ rm -rf "$prefix"
 [ "${QV_RUN32:-ON}" = OFF ] && rm -f "$prefix/drive_c/windows/syswow64/regsvr32.exe"
 mkdir -p "$prefix/drive_c/QVFileIO"
 unzip -q "$work/qvfileio.zip" -d "$prefix/drive_c/QVFileIO"
-expect "the package's files" "x64/QVFileIO3.dll" "$(cd "$prefix/drive_c/QVFileIO" && find . -type f | sort)"
+files=$(cd "$prefix/drive_c/QVFileIO" && find . -type f | sort)
+expect "the package's files" "x64/QVFileIO3.dll" "$files"
+expect "the package's reference" "reference.html" "$files"
 
 w64() { /usr/lib/wine/wine64 "$@" </dev/null 2>/dev/null | tr -d '\r'; }
 w32() { /usr/lib/wine/wine "$@" </dev/null 2>/dev/null | tr -d '\r'; }

@@ -1,8 +1,7 @@
 #!/bin/sh
 # Builds the package for Windows users: both libraries, install.cmd and
 # uninstall.cmd, the mapping script with its settings entry, the examples
-# and README.txt, with Windows line ends, and the reference as reference.html
-# (also left beside the zip, for the msi).
+# and README.txt, with Windows line ends, and the reference as reference.html.
 #   make-dist.sh DLL32 DLL64 OUT.zip
 set -eu
 dll32=$1 dll64=$2 out=$3
@@ -21,12 +20,9 @@ crlf "$top/workstation/mapping/qvmap.vbs" "$stage/mapping/qvmap.vbs"
 crlf "$top/workstation/mapping/qvfileio.inf" "$stage/mapping/qvfileio.inf"
 crlf "$top/examples/demo.vbs" "$stage/examples/demo.vbs"
 crlf "$top/examples/hello.js" "$stage/examples/hello.js"
-# The reference as one HTML page, also kept beside the zip for other packages.
-pandoc --standalone --metadata title="QVFileIO reference" -f gfm -t html5 \
-    -o "$stage/reference.html" "$top/docs/reference.md"
+sh "$top/tools/render-reference.sh" "$stage/reference.html"
 mkdir -p "$(dirname "$out")"
 out=$(cd "$(dirname "$out")" && pwd)/$(basename "$out")
 rm -f "$out"
 (cd "$stage" && zip -q -r -X "$out" .)
-cp "$stage/reference.html" "$(dirname "$out")/reference.html"
 echo "built $out"

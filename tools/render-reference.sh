@@ -1,0 +1,7 @@
+#!/bin/sh
+# Renders docs/reference.md into one HTML page that a Windows user opens
+# without a Markdown viewer: the packages (zip and msi) carry it.
+#   render-reference.sh OUT.html
+set -eu
+top=$(cd "$(dirname "$0")/.." && pwd)
+pandoc --standalone --metadata title="QVFileIO reference" -f gfm -t html5 -o "$1" "$top/docs/reference.md"
