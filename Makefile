@@ -47,6 +47,7 @@ bench: build
 	sh bench/trees.sh $(abspath $(BUILD))/bench-trees
 	$(WINE_RUN) cscript //nologo '$(call winpath,bench/listing_bench.vbs)' '$(call winpath,$(BUILD)/bench-trees)'
 	rm -rf $(BUILD)/bench-trees
+	$(WINE_RUN) cscript //nologo '$(call winpath,bench/write_bench.js)'
 
 soak: build
 	cmake --build $(BUILD) --target soak

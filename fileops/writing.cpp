@@ -5,6 +5,7 @@
 #include "object/qvfileio.h"
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -89,9 +90,9 @@ public:
                 return fail(hr, kFailedToWriteFile);
         }
         if (head > 0) {
-            oldHead_.resize(head);
+            oldHead_.reset(new char[head]);
             if (!Seek(file_, 0, FILE_BEGIN)) return fail(HResultFromLastError(), kFailedToSetPointer);
-            if (!ReadPiece(file_, &oldHead_[0], head)) return fail(HResultFromLastError(), kFailedToWriteFile);
+            if (!ReadPiece(file_, oldHead_.get(), head)) return fail(HResultFromLastError(), kFailedToWriteFile);
             if (!Seek(file_, 0, FILE_BEGIN)) return fail(HResultFromLastError(), kFailedToSetPointer);
             hr = WritePiece(file_, bytes.data(), head, headWritten_);
             if (FAILED(hr)) return fail(hr, kFailedToWriteFile);
@@ -114,7 +115,7 @@ private:
             if (!Seek(file_, 0, FILE_BEGIN))
                 hr = HResultFromLastError();
             else
-                hr = WritePiece(file_, oldHead_.data(), headWritten_, written);
+                hr = WritePiece(file_, oldHead_.get(), headWritten_, written);
         }
         if (lengthChanged_ && (!Seek(file_, oldLength_, FILE_BEGIN) || !win32.SetEndOfFile(file_)) && SUCCEEDED(hr))
             hr = HResultFromLastError();
@@ -123,7 +124,7 @@ private:
 
     HANDLE file_;
     long long oldLength_ = 0;
-    std::string oldHead_;
+    std::unique_ptr<char[]> oldHead_;
     DWORD headWritten_ = 0;
     bool lengthChanged_ = false;
     bool done_ = false;

@@ -25,6 +25,8 @@ Win32Api win32 = {
     ::RemoveDirectoryA,
     ::MoveFileA,
     ::CopyFileA,
+    ::MoveFileExA,
+    ::GetTempFileNameA,
     ::GetFileTime,
     ::FileTimeToLocalFileTime,
     ::FileTimeToSystemTime,

@@ -32,6 +32,8 @@ struct Win32Api {
     decltype(&::RemoveDirectoryA) RemoveDirectoryA;
     decltype(&::MoveFileA) MoveFileA;
     decltype(&::CopyFileA) CopyFileA;
+    decltype(&::MoveFileExA) MoveFileExA;
+    decltype(&::GetTempFileNameA) GetTempFileNameA;
     decltype(&::GetFileTime) GetFileTime;
     decltype(&::FileTimeToLocalFileTime) FileTimeToLocalFileTime;
     decltype(&::FileTimeToSystemTime) FileTimeToSystemTime;

@@ -459,3 +459,49 @@ TEST_F(WritingTest, EmptyDataAndNullPaths) {
 }
 
 }  // namespace
+
+namespace {
+
+// A CopyFileA that writes half of the source and fails as on a full disk.
+BOOL WINAPI HalfCopy(LPCSTR from, LPCSTR to, BOOL failIfExists) {
+    const std::string bytes = ReadBytes(from);
+    if (failIfExists && ::GetFileAttributesA(to) != INVALID_FILE_ATTRIBUTES) return ::CopyFileA(from, to, TRUE);
+    WriteBytes(to, bytes.substr(0, bytes.size() / 2));
+    ::SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+}
+
+// Every name in the folder, joined by blanks.
+std::string Names(const std::string& folder) {
+    std::string names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
+    do {
+        if (found.cFileName[0] != '.') names += std::string(names.empty() ? "" : " ") + found.cFileName;
+    } while (::FindNextFileA(search, &found));
+    ::FindClose(search);
+    return names;
+}
+
+// A copy that fails part-way leaves an existing destination as it was and
+// no new one; a copy that succeeds leaves no temporary file either.
+TEST_F(WritingTest, FailedCopyLeavesTheDestinationAsItWas) {
+    const std::string source = dir / "source.txt", destination = dir / "to.txt";
+    WriteBytes(source, "the new content");
+    for (bool existing : {true, false}) {
+        if (existing) WriteBytes(destination, "old");
+        else ::DeleteFileA(destination.c_str());
+        ScopedWin32Override<decltype(win32.CopyFileA)> failing(win32.CopyFileA, &HalfCopy);
+        DeleteLog();
+        EXPECT_EQ(HRESULT(0x80070070), object->CopyFile(Bstr(source), Bstr(destination), 1, 0));
+        EXPECT_EQ((std::vector<Records>{{"szDirNewPath: " + destination, "Error: Failed to copy the file"}}), Pieces());
+        EXPECT_EQ(existing ? "source.txt to.txt" : "source.txt", Names(dir.path()));
+        if (existing) EXPECT_EQ("old", ReadBytes(destination));
+    }
+    EXPECT_EQ(S_OK, object->CopyFile(Bstr(source), Bstr(destination), 1, 0));
+    EXPECT_EQ(S_OK, object->CopyFile(Bstr(source), Bstr(destination), 1, 0));
+    EXPECT_EQ("the new content", ReadBytes(destination));
+    EXPECT_EQ("source.txt to.txt", Names(dir.path()));
+}
+
+}  // namespace
