@@ -53,5 +53,6 @@ Win32Api win32 = {
     ::SHGetMalloc,
     ::SHBrowseForFolderA,
     ::SHGetPathFromIDListA,
+    ::SHGetFolderPathA,
     ::_spawnv,
 };

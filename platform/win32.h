@@ -62,6 +62,7 @@ struct Win32Api {
     decltype(&::SHGetMalloc) SHGetMalloc;
     decltype(&::SHBrowseForFolderA) SHBrowseForFolderA;
     decltype(&::SHGetPathFromIDListA) SHGetPathFromIDListA;
+    decltype(&::SHGetFolderPathA) SHGetFolderPathA;
     // The C library's start-and-wait of a program (-1 and errno when it cannot start).
     decltype(&::_spawnv) spawnv;
 };
