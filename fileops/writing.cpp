@@ -78,10 +78,9 @@ public:
             restored = PutBack();
             return hr;
         };
-        long long newLength = 0;
         if (!Seek(file_, 0, FILE_END, &oldLength_)) return fail(HResultFromLastError(), kFailedToSetPointer);
         const size_t head = append ? 0 : static_cast<size_t>(std::min<long long>(oldLength_, bytes.size()));
-        newLength = append ? oldLength_ + static_cast<long long>(bytes.size()) : static_cast<long long>(bytes.size());
+        const long long newLength = append ? oldLength_ : static_cast<long long>(bytes.size());
         DWORD written = 0;
         HRESULT hr = S_OK;
         if (head < bytes.size()) {
@@ -97,9 +96,13 @@ public:
             hr = WritePiece(file_, bytes.data(), head, headWritten_);
             if (FAILED(hr)) return fail(hr, kFailedToWriteFile);
         }
-        // A shorter text leaves old bytes beyond its end: they go.
-        if (!Seek(file_, newLength, FILE_BEGIN)) return fail(HResultFromLastError(), kFailedToSetPointer);
-        if (!win32.SetEndOfFile(file_)) return fail(HResultFromLastError(), kFailedToSetEnd);
+        // A shorter text leaves old bytes beyond its end: they go. Only then:
+        // Wine sets an end that does not shrink the file by writing a byte
+        // there, which a full disk refuses.
+        if (newLength < oldLength_) {
+            if (!Seek(file_, newLength, FILE_BEGIN)) return fail(HResultFromLastError(), kFailedToSetPointer);
+            if (!win32.SetEndOfFile(file_)) return fail(HResultFromLastError(), kFailedToSetEnd);
+        }
         done_ = true;
         return S_OK;
     }
@@ -117,8 +120,13 @@ private:
             else
                 hr = WritePiece(file_, oldHead_.get(), headWritten_, written);
         }
-        if (lengthChanged_ && (!Seek(file_, oldLength_, FILE_BEGIN) || !win32.SetEndOfFile(file_)) && SUCCEEDED(hr))
-            hr = HResultFromLastError();
+        // Cut only what grew (see Run on Wine's way of setting an end).
+        if (lengthChanged_) {
+            long long length = 0;
+            const bool cut = Seek(file_, 0, FILE_END, &length) &&
+                             (length == oldLength_ || (Seek(file_, oldLength_, FILE_BEGIN) && win32.SetEndOfFile(file_)));
+            if (!cut && SUCCEEDED(hr)) hr = HResultFromLastError();
+        }
         return hr;
     }
 

@@ -73,6 +73,12 @@ endif()
 add_test(NAME script.links COMMAND sh ${CMAKE_SOURCE_DIR}/tests/links.sh ${WINE_PREFIX})
 set_tests_properties(script.links PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix)
 
+# A real full disk: a small tmpfs, mounted by root (skipped, exit 77, where
+# mounting is refused), on which every failed write leaves the files and
+# the log as they were.
+add_test(NAME diskfull COMMAND sh ${CMAKE_SOURCE_DIR}/tests/diskfull.sh ${WINE_PREFIX})
+set_tests_properties(diskfull PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix SKIP_RETURN_CODE 77)
+
 # The workstation: the stand-in helper Ormik.exe is built here, and the
 # script is given its folder.
 add_executable(Ormik tests/ormik.cpp)
