@@ -66,6 +66,9 @@ foreach(script ${USER_SCRIPT_TESTS})
                    ${USER_DIR}/files/lib.js ${USER_DIR}/files/${name}.js)
   set_tests_properties(script.${name} PROPERTIES FIXTURES_REQUIRED unprivileged RESOURCE_LOCK userprefix)
 endforeach()
+# The same user with a Windows directory it may not write: the log's other place.
+add_test(NAME logfallback COMMAND sh ${CMAKE_SOURCE_DIR}/tests/logfallback.sh ${USER_DIR})
+set_tests_properties(logfallback PROPERTIES FIXTURES_REQUIRED unprivileged RESOURCE_LOCK userprefix)
 endif()
 
 # A tree holding a symbolic link to a folder outside it, deleted whole: the
