@@ -4,7 +4,7 @@
 var fso = new ActiveXObject("Scripting.FileSystemObject");
 var QV = new ActiveXObject("QVFileIOSvr.QVFileIO3.1");
 var MB = 1024 * 1024;
-var RUNS = 7;
+var RUNS = 15;
 
 function text(bytes) {
     var line = "the quick brown fox jumps over the lazy dog 0123456789 abcdefghijklmnopqrstuvwxyz ABCDEFGHIJKLM\r\n";

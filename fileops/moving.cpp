@@ -2,7 +2,7 @@
 // CopyFile copies one file, optionally over an existing or read-only one.
 // Both validate both paths and report with the new path.
 #include "object/qvfileio.h"
-#include <string>
+#include <cstdio>
 
 namespace {
 const char kFailedToMove[] = "Failed to move the file or directory";
@@ -14,42 +14,34 @@ bool RemoveOwnFile(const char* path) {
     return win32.DeleteFileA(path) != FALSE;
 }
 
-// Copies over an existing destination without giving it up before the copy
-// is whole: the copy goes to a temporary file in the destination's folder,
-// which then takes the destination's name in one step, with the source's
-// attributes as CopyFileA gives them. False with the last error set when the
-// copy failed, the destination untouched and no temporary file left; a
-// destination that this cannot replace (read-only, hidden or system, held
-// by another program) gets the plain CopyFileA and its answer, as before.
-bool CopyOverExisting(const char* source, const char* destination, bool& replaced) {
+// Copies over an existing destination (of these attributes) without giving
+// it up before the copy is whole: the copy goes to a temporary file beside
+// the destination, which then takes the destination's name in one step,
+// with the source's attributes as CopyFileA gives them. False with the last
+// error set when the copy failed, the destination untouched and the
+// temporary file gone. `replaced` is false where this way does not go (a
+// read-only, hidden or system destination, a name too long, a replacement
+// refused): the plain CopyFileA then gives its answer, as before.
+bool CopyOverExisting(const char* source, const char* destination, DWORD attributes, bool& replaced) {
     replaced = false;
-    const DWORD attributes = win32.GetFileAttributesA(destination);
     const DWORD refused = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                           FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DEVICE;
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & refused)) return true;
-    {
-        // The destination is writable for us, so a plain copy could write it.
-        unique_hfile probe(win32.CreateFileA(destination, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!probe) return true;
-    }
-    std::string folder(destination);
-    const size_t cut = folder.rfind('\\');
-    folder = cut == std::string::npos ? "." : folder.substr(0, cut + 1);
-    char temporary[MAX_PATH + 1] = {};
-    if (folder.size() > MAX_PATH - 14 || !win32.GetTempFileNameA(folder.c_str(), "qvc", 0, temporary)) return true;
-    if (!win32.CopyFileA(source, temporary, FALSE)) {
+    if (attributes & refused) return true;
+    char temporary[MAX_PATH];
+    const int length = snprintf(temporary, sizeof temporary, "%s.%lx.qvcopy", destination,
+                                static_cast<unsigned long>(::GetCurrentProcessId()));
+    if (length <= 0 || static_cast<size_t>(length) >= sizeof temporary) return true;
+    // A temporary name already taken is left alone.
+    if (!win32.CopyFileA(source, temporary, TRUE)) {
         const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_EXISTS) return true;
         RemoveOwnFile(temporary);
         ::SetLastError(error);
         replaced = true;
         return false;
     }
-    if (win32.MoveFileExA(temporary, destination, MOVEFILE_REPLACE_EXISTING)) {
-        replaced = true;
-        return true;
-    }
-    RemoveOwnFile(temporary);
+    replaced = win32.MoveFileExA(temporary, destination, MOVEFILE_REPLACE_EXISTING) != FALSE;
+    if (!replaced) RemoveOwnFile(temporary);
     return true;
 }
 
@@ -106,9 +98,11 @@ STDMETHODIMP QVFileIO::CopyFile(BSTR bstrOldFullPath, BSTR bstrNewFullPath, VARI
             Self()->ClearFileAttributes(newPath.get());
         }
         // A destination that did not exist does not remain after a failure.
-        const bool existed = win32.GetFileAttributesA(newNarrow.c_str()) != INVALID_FILE_ATTRIBUTES;
+        const DWORD attributes = win32.GetFileAttributesA(newNarrow.c_str());
+        const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
         bool copied = false, replaced = false;
-        if (existed && bOverwriteExisting) copied = CopyOverExisting(oldNarrow.c_str(), newNarrow.c_str(), replaced);
+        if (existed && bOverwriteExisting)
+            copied = CopyOverExisting(oldNarrow.c_str(), newNarrow.c_str(), attributes, replaced);
         if (!replaced) copied = win32.CopyFileA(oldNarrow.c_str(), newNarrow.c_str(), bOverwriteExisting ? FALSE : TRUE);
         if (copied) return S_OK;
         const DWORD error = ::GetLastError();

@@ -26,7 +26,6 @@ Win32Api win32 = {
     ::MoveFileA,
     ::CopyFileA,
     ::MoveFileExA,
-    ::GetTempFileNameA,
     ::GetFileTime,
     ::FileTimeToLocalFileTime,
     ::FileTimeToSystemTime,

@@ -33,7 +33,6 @@ struct Win32Api {
     decltype(&::MoveFileA) MoveFileA;
     decltype(&::CopyFileA) CopyFileA;
     decltype(&::MoveFileExA) MoveFileExA;
-    decltype(&::GetTempFileNameA) GetTempFileNameA;
     decltype(&::GetFileTime) GetFileTime;
     decltype(&::FileTimeToLocalFileTime) FileTimeToLocalFileTime;
     decltype(&::FileTimeToSystemTime) FileTimeToSystemTime;

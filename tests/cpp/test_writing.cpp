@@ -506,3 +506,23 @@ TEST_F(WritingTest, FailedCopyLeavesTheDestinationAsItWas) {
 }
 
 }  // namespace
+
+namespace {
+
+// A file that another program holds open for writing, sharing it: the write
+// is refused as before (our open does not share writing) and nothing is lost.
+TEST_F(WritingTest, FileHeldOpenForWritingIsRefusedAndKept) {
+    const std::string file = dir / "a.txt";
+    WriteBytes(file, "kept");
+    unique_hfile other(::CreateFileA(file.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(other.valid());
+    for (VARIANT_BOOL append : {0, 1}) {
+        EXPECT_EQ(HRESULT(0x80070020), object->WriteToExistingFile(Bstr(L"new"), Bstr(file), append, 0));
+        EXPECT_EQ(L"Failed to determine if the file exists", Description());
+    }
+    other.reset();
+    EXPECT_EQ("kept", ReadBytes(file));
+}
+
+}  // namespace
