@@ -1,8 +1,7 @@
 #!/bin/sh
-# A real full disk: a 1 MB tmpfs reached through Z: (the drive's free-space
-# check passes, the write fails, as with a mounted folder on Windows), with
-# the log linked onto it from the Windows directory (the real log is put
-# back). Runs scripts/diskfull.js in three phases. Needs root: exit 77
+# Runs scripts/diskfull.js on a 1 MB tmpfs reached through Z: (the drive's
+# free-space check passes, the write fails, as with a mounted folder on
+# Windows), the log linked onto it (the real one is put back). Exit 77
 # (skipped) where a tmpfs cannot be mounted.
 #   diskfull.sh PREFIX
 set -eu

@@ -76,9 +76,7 @@ endif()
 add_test(NAME script.links COMMAND sh ${CMAKE_SOURCE_DIR}/tests/links.sh ${WINE_PREFIX})
 set_tests_properties(script.links PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix)
 
-# A real full disk: a small tmpfs, mounted by root (skipped, exit 77, where
-# mounting is refused), on which every failed write leaves the files and
-# the log as they were.
+# A real full disk: a tmpfs mounted by root (exit 77, skipped, where refused).
 add_test(NAME diskfull COMMAND sh ${CMAKE_SOURCE_DIR}/tests/diskfull.sh ${WINE_PREFIX})
 set_tests_properties(diskfull PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix SKIP_RETURN_CODE 77)
 
