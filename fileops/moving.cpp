@@ -20,8 +20,9 @@ bool RemoveOwnFile(const char* path) {
 // with the source's attributes as CopyFileA gives them. False with the last
 // error set when the copy failed, the destination untouched and the
 // temporary file gone. `replaced` is false where this way does not go (a
-// read-only, hidden or system destination, a name too long, a replacement
-// refused): the plain CopyFileA then gives its answer, as before.
+// read-only, hidden or system destination, a name too long, a temporary
+// file or a replacement refused): the plain CopyFileA then gives its
+// answer, as before.
 bool CopyOverExisting(const char* source, const char* destination, DWORD attributes, bool& replaced) {
     replaced = false;
     const DWORD refused = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
@@ -31,14 +32,15 @@ bool CopyOverExisting(const char* source, const char* destination, DWORD attribu
     const int length = snprintf(temporary, sizeof temporary, "%s.%lx.qvcopy", destination,
                                 static_cast<unsigned long>(::GetCurrentProcessId()));
     if (length <= 0 || static_cast<size_t>(length) >= sizeof temporary) return true;
-    // A temporary name already taken is left alone.
     if (!win32.CopyFileA(source, temporary, TRUE)) {
+        // A temporary name already taken is left alone; a folder where we
+        // may not create a file leaves the plain copy.
         const DWORD error = ::GetLastError();
         if (error == ERROR_FILE_EXISTS) return true;
         RemoveOwnFile(temporary);
         ::SetLastError(error);
-        replaced = true;
-        return false;
+        replaced = error != ERROR_ACCESS_DENIED;
+        return !replaced;
     }
     replaced = win32.MoveFileExA(temporary, destination, MOVEFILE_REPLACE_EXISTING) != FALSE;
     if (!replaced) RemoveOwnFile(temporary);
