@@ -18,6 +18,7 @@ bench)
     sh "$top/bench/trees.sh" "$tree/bench-trees"
     run cscript //nologo "$(win "$top/bench/listing_bench.vbs")" "$(win "$tree/bench-trees")"
     rm -rf "$tree/bench-trees"
+    run cscript //nologo "$(win "$top/bench/write_bench.js")"
     ;;
 soak)
     cmake --build "$tree" --target soak

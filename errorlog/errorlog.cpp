@@ -13,15 +13,41 @@ const char kLogFileName[] = "QVFileIOLog.txt";
 const char kEndPiece[] = "END";
 const size_t kWorkBufferSize = 2048;
 
+const char kFallbackFolder[] = "QVFileIO";
+
+// Opens the log for appending, creating it when missing.
+HANDLE OpenLog(const char* path) {
+    // Read access as well: a byte-range lock needs it.
+    return win32.CreateFileA(path, FILE_APPEND_DATA | FILE_READ_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// The log of a user who may not write in the Windows directory:
+// "QVFileIOLog.txt" in a "QVFileIO" folder of the user's local application
+// data folder, the folders created on first use.
+bool FallbackLogPath(char (&path)[MAX_PATH]) {
+    char folder[MAX_PATH] = {};
+    if (FAILED(win32.SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
+                                      folder)))
+        return false;
+    int length = snprintf(path, sizeof path, "%s\\%s", folder, kFallbackFolder);
+    if (length <= 0 || static_cast<size_t>(length) >= sizeof path) return false;
+    win32.CreateDirectoryA(path, nullptr);  // there already, as a rule
+    length = snprintf(path, sizeof path, "%s\\%s\\%s", folder, kFallbackFolder, kLogFileName);
+    return length > 0 && static_cast<size_t>(length) < sizeof path;
+}
+
 // Writes the record as a text-mode stream would (each LF reaches the file as
 // CR LF), gathering it whole and sending it in one append, so records of
 // several writers never interleave. The append is made under an exclusive
 // lock of one byte far beyond the log's data, because an append-only handle
 // alone does not keep two processes' writes apart everywhere (Wine takes the
-// end of the file and writes there in two steps).
+// end of the file and writes there in two steps). A record that does not fit
+// (a full disk) is cut off again, still under the lock: the log never ends
+// in part of a record.
 class LogLineWriter {
 public:
-    explicit LogLineWriter(HANDLE file) : file_(file) {}
+    LogLineWriter(HANDLE file, const char* path) : file_(file), path_(path) {}
 
     void Put(const char* text) {
         for (; *text; ++text) {
@@ -39,14 +65,28 @@ public:
         // Without the lock (a file system that has none) the line is
         // written all the same.
         const bool locked = win32.LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lockByte);
+        LONG endHigh = 0;
+        ::SetLastError(NO_ERROR);
+        const DWORD endLow = win32.SetFilePointer(file_, 0, &endHigh, FILE_END);
+        const bool endKnown = endLow != INVALID_SET_FILE_POINTER || ::GetLastError() == NO_ERROR;
         DWORD written = 0;
-        win32.WriteFile(file_, pending_.data(), static_cast<DWORD>(pending_.size()), &written, nullptr);
+        const BOOL sent = win32.WriteFile(file_, pending_.data(), static_cast<DWORD>(pending_.size()), &written, nullptr);
+        if ((!sent || written != pending_.size()) && endKnown) {
+            // The append-only handle cannot cut: a second one does.
+            unique_hfile cut(win32.CreateFileA(path_, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (cut && (win32.SetFilePointer(cut.get(), static_cast<LONG>(endLow), &endHigh, FILE_BEGIN) !=
+                            INVALID_SET_FILE_POINTER ||
+                        ::GetLastError() == NO_ERROR))
+                win32.SetEndOfFile(cut.get());
+        }
         if (locked) win32.UnlockFileEx(file_, 0, 1, 0, &lockByte);
         pending_.clear();
     }
 
 private:
     HANDLE file_;
+    const char* path_;
     std::string pending_;
 };
 
@@ -125,13 +165,17 @@ void ErrorLog::ErrorReportPieces(HRESULT hr, const char* sourceFile, int line, i
         SYSTEMTIME now = {};
         win32.GetLocalTime(&now);
 
-        // Read access as well: a byte-range lock needs it.
-        unique_hfile file(win32.CreateFileA(logFilePath_, FILE_APPEND_DATA | FILE_READ_DATA | SYNCHRONIZE,
-                                            FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        // The Windows directory first; elsewhere only when it refuses us.
+        const char* path = logFilePath_;
+        char fallback[MAX_PATH] = {};
+        unique_hfile file(OpenLog(path));
+        if (!file && ::GetLastError() == ERROR_ACCESS_DENIED && FallbackLogPath(fallback)) {
+            path = fallback;
+            file.reset(OpenLog(path));
+        }
         if (!file) return;
 
-        LogLineWriter out(file.get());
+        LogLineWriter out(file.get(), path);
         char work[kWorkBufferSize];
         out.EndLine();
         FormatWork(work, "Time: (mm/dd/yy)   %i/%i/%i   %i:%i:%i ", now.wMonth, now.wDay, now.wYear, now.wHour,

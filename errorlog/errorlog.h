@@ -1,5 +1,7 @@
 // The error log: every failure the system detects is appended, as one
-// record, to "QVFileIOLog.txt" in the Windows directory.
+// record, to "QVFileIOLog.txt" in the Windows directory, or, for a user who
+// may not write there, in the "QVFileIO" folder of the user's local
+// application data folder.
 #pragma once
 #include "platform/windows.h"
 #include <cstddef>

@@ -3,7 +3,9 @@
 // makes sure the directory and the file exist first. Every step another
 // operation offers is taken through the object's own interface.
 #include "object/qvfileio.h"
+#include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -23,6 +25,119 @@ std::string DataBytes(BSTR data) {
     return bytes;
 }
 
+// Moves the file pointer, in 64 bits; false with the last error set when
+// the move fails.
+bool Seek(HANDLE file, long long offset, DWORD method, long long* position = nullptr) {
+    LONG high = static_cast<LONG>(offset >> 32);
+    ::SetLastError(NO_ERROR);
+    const DWORD low = win32.SetFilePointer(file, static_cast<LONG>(offset), &high, method);
+    if (low == INVALID_SET_FILE_POINTER && ::GetLastError() != NO_ERROR) return false;
+    if (position) *position = static_cast<long long>(high) * 0x100000000LL + low;
+    return true;
+}
+
+// One WriteFile of `length` bytes at the file pointer; `written` gets what
+// it took, also when it fails. Fewer bytes than asked is a full disk.
+HRESULT WritePiece(HANDLE file, const char* data, size_t length, DWORD& written) {
+    written = 0;
+    if (!win32.WriteFile(file, data, static_cast<DWORD>(length), &written, nullptr)) return HResultFromLastError();
+    return written == length ? S_OK : HResultFromWin32(ERROR_DISK_FULL);
+}
+
+bool ReadPiece(HANDLE file, char* data, size_t length) {
+    while (length > 0) {
+        DWORD read = 0;
+        if (!win32.ReadFile(file, data, static_cast<DWORD>(length), &read, nullptr)) return false;
+        if (read == 0) {
+            ::SetLastError(ERROR_HANDLE_EOF);
+            return false;
+        }
+        data += read, length -= read;
+    }
+    return true;
+}
+
+// The content change of WriteToExistingFile on the open file: the text at
+// the end, or in place of the old content. The file is written in place,
+// so it keeps its identity, links and the view of other open handles. A
+// failed change puts the file back as it was: the bytes that do not fit
+// over the old content go first, beyond the old end, so a full disk is met
+// before any old byte is overwritten; the old bytes that the text then
+// overwrites are kept in memory until the end. `message` names the failed
+// step; `restored` is the failure of a put-back that failed as well.
+class ContentChange {
+public:
+    explicit ContentChange(HANDLE file) : file_(file) {}
+    ~ContentChange() {
+        if (!done_) PutBack();  // an exception on the way
+    }
+
+    HRESULT Run(const std::string& bytes, bool append, const char*& message, HRESULT& restored) {
+        auto fail = [&](HRESULT hr, const char* step) {
+            message = step;
+            restored = PutBack();
+            return hr;
+        };
+        if (!Seek(file_, 0, FILE_END, &oldLength_)) return fail(HResultFromLastError(), kFailedToSetPointer);
+        const size_t head = append ? 0 : static_cast<size_t>(std::min<long long>(oldLength_, bytes.size()));
+        const long long newLength = append ? oldLength_ : static_cast<long long>(bytes.size());
+        DWORD written = 0;
+        HRESULT hr = S_OK;
+        if (head < bytes.size()) {
+            lengthChanged_ = true;
+            if (FAILED(hr = WritePiece(file_, bytes.data() + head, bytes.size() - head, written)))
+                return fail(hr, kFailedToWriteFile);
+        }
+        if (head > 0) {
+            oldHead_.reset(new char[head]);
+            if (!Seek(file_, 0, FILE_BEGIN)) return fail(HResultFromLastError(), kFailedToSetPointer);
+            if (!ReadPiece(file_, oldHead_.get(), head)) return fail(HResultFromLastError(), kFailedToWriteFile);
+            if (!Seek(file_, 0, FILE_BEGIN)) return fail(HResultFromLastError(), kFailedToSetPointer);
+            hr = WritePiece(file_, bytes.data(), head, headWritten_);
+            if (FAILED(hr)) return fail(hr, kFailedToWriteFile);
+        }
+        // A shorter text leaves old bytes beyond its end: they go. Only then:
+        // Wine sets an end that does not shrink the file by writing a byte
+        // there, which a full disk refuses.
+        if (newLength < oldLength_) {
+            if (!Seek(file_, newLength, FILE_BEGIN)) return fail(HResultFromLastError(), kFailedToSetPointer);
+            if (!win32.SetEndOfFile(file_)) return fail(HResultFromLastError(), kFailedToSetEnd);
+        }
+        done_ = true;
+        return S_OK;
+    }
+
+private:
+    // The old bytes over the part overwritten so far, then the old end;
+    // the second step is tried even when the first fails.
+    HRESULT PutBack() noexcept {
+        done_ = true;
+        HRESULT hr = S_OK;
+        DWORD written = 0;
+        if (headWritten_ > 0) {
+            if (!Seek(file_, 0, FILE_BEGIN))
+                hr = HResultFromLastError();
+            else
+                hr = WritePiece(file_, oldHead_.get(), headWritten_, written);
+        }
+        // Cut only what grew (see Run on Wine's way of setting an end).
+        if (lengthChanged_) {
+            long long length = 0;
+            const bool cut = Seek(file_, 0, FILE_END, &length) &&
+                             (length == oldLength_ || (Seek(file_, oldLength_, FILE_BEGIN) && win32.SetEndOfFile(file_)));
+            if (!cut && SUCCEEDED(hr)) hr = HResultFromLastError();
+        }
+        return hr;
+    }
+
+    HANDLE file_;
+    long long oldLength_ = 0;
+    std::unique_ptr<char[]> oldHead_;
+    DWORD headWritten_ = 0;
+    bool lengthChanged_ = false;
+    bool done_ = false;
+};
+
 }  // namespace
 
 STDMETHODIMP QVFileIO::CreateFile(BSTR bstrFullPath, VARIANT_BOOL bOverwriteExisting, VARIANT_BOOL bOverwriteReadOnly) {
@@ -34,8 +149,16 @@ STDMETHODIMP QVFileIO::CreateFile(BSTR bstrFullPath, VARIANT_BOOL bOverwriteExis
         // A failed query counts as "no file".
         VARIANT_BOOL exists = 0;
         if (FAILED(Self()->FileExists(path.get(), &exists))) exists = 0;
-        // Cleared for good: the attributes are not put back.
-        if (bOverwriteReadOnly && exists) Self()->ClearFileAttributes(path.get());
+        // Cleared for the create; a failed create puts them back.
+        DWORD saved = INVALID_FILE_ATTRIBUTES;
+        if (bOverwriteReadOnly && exists) {
+            saved = win32.GetFileAttributesA(narrow.c_str());
+            Self()->ClearFileAttributes(path.get());
+        }
+        auto putBackAttributes = [&] {
+            if (saved != INVALID_FILE_ATTRIBUTES && !win32.SetFileAttributesA(narrow.c_str(), saved))
+                Report(HResultFromLastError(), __LINE__, {"bstrFullpath: ", narrow.c_str(), "Error: ", kFailedToRestore});
+        };
 
         unique_hfile file(win32.CreateFileA(narrow.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                             bOverwriteExisting ? CREATE_ALWAYS : CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
@@ -47,8 +170,10 @@ STDMETHODIMP QVFileIO::CreateFile(BSTR bstrFullPath, VARIANT_BOOL bOverwriteExis
                                                    {ERROR_FILE_EXISTS, kAlreadyExists},
                                                    {ERROR_ACCESS_DENIED, kAccessDenied}},
                                                   kFailedToCreateFile);
+            putBackAttributes();
             return Fail(failure.hr, __LINE__, {"bstrFullpath: ", narrow.c_str(), "Error: ", failure.message});
         }
+        // The file is created or emptied by now: a failed close leaves it so.
         if (!win32.CloseHandle(file.release()))
             return Fail(HResultFromLastError(), __LINE__, {"bstrFullPath: ", narrow.c_str(), "Error: ", kFailedToCloseFile});
         return S_OK;
@@ -87,35 +212,40 @@ STDMETHODIMP QVFileIO::WriteToExistingFile(BSTR bstrData, BSTR bstrFullPath, VAR
                 return Fail(hr, __LINE__, {"szDirPath: ", szDirPath.c_str(), "Error: ", kFailedToClearAttributes});
         }
 
-        unique_hfile file(win32.CreateFileA(szDirPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+        // After a failure the attributes that the flag cleared come back.
+        auto failBack = [&](HRESULT failed, int line, Pieces pieces) {
+            if (bOverwriteReadOnly && !win32.SetFileAttributesA(szDirPath.c_str(), savedAttributes))
+                Report(HResultFromLastError(), __LINE__, {"szDirPath: ", szDirPath.c_str(), "Error: ", kFailedToRestore});
+            return Fail(failed, line, pieces);
+        };
+        // Replacing, the old bytes are read before they are overwritten.
+        unique_hfile file(win32.CreateFileA(szDirPath.c_str(), GENERIC_WRITE | (bAppend ? 0 : GENERIC_READ),
+                                            FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) {
             const Win32Failure failure = ClassifyFailure(::GetLastError(),
                                                   {{ERROR_ACCESS_DENIED, kAccessDenied},
                                                    {ERROR_FILE_NOT_FOUND, kFileNotFound},
                                                    {ERROR_PATH_NOT_FOUND, kPathNotFound}},
                                                   kFailedToDetermineFileExists);
-            return Fail(failure.hr, __LINE__, {"szDirPath: ", szDirPath.c_str(), "Error: ", failure.message});
+            return failBack(failure.hr, __LINE__, {"szDirPath: ", szDirPath.c_str(), "Error: ", failure.message});
         }
-        // On these failures the handle is closed on the way out.
-        if (win32.SetFilePointer(file.get(), 0, nullptr, bAppend ? FILE_END : FILE_BEGIN) == INVALID_SET_FILE_POINTER)
-            return Fail(HResultFromLastError(), __LINE__,
-                        {"szDirPath: ", szDirPath.c_str(), "Error: ", kFailedToSetPointer});
-        // Writing from the start: the old content goes first.
-        if (!win32.SetEndOfFile(file.get()))
-            return Fail(HResultFromLastError(), __LINE__,
-                        {"bstrFullpath: ", szDirPath.c_str(), "Error: ", kFailedToSetEnd});
-        DWORD written = 0;
-        if (!win32.WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
-            return Fail(HResultFromLastError(), __LINE__,
-                        {"bstrFullpath: ", szDirPath.c_str(), "Error: ", kFailedToWriteFile});
-        // A write that took fewer bytes than asked left the text cut short.
-        if (written != bytes.size())
-            return Fail(HResultFromWin32(ERROR_DISK_FULL), __LINE__,
-                        {"bstrFullpath: ", szDirPath.c_str(), "Error: ", kFailedToWriteFile});
+        const char* message = nullptr;
+        HRESULT restored = S_OK;
+        {
+            ContentChange change(file.get());
+            hr = change.Run(bytes, bAppend != 0, message, restored);
+        }
+        if (FAILED(hr)) {
+            // The handle is closed on the way out.
+            if (FAILED(restored))
+                Report(restored, __LINE__, {"szDirPath: ", szDirPath.c_str(), "Error: ", kFailedToRestore});
+            file.reset();
+            return failBack(hr, __LINE__, {message == kFailedToSetPointer ? "szDirPath: " : "bstrFullpath: ",
+                                           szDirPath.c_str(), "Error: ", message});
+        }
         if (!win32.CloseHandle(file.release()))
-            return Fail(HResultFromLastError(), __LINE__,
-                        {"bstrFullPath: ", szDirPath.c_str(), "Error: ", kFailedToCloseFile});
+            return failBack(HResultFromLastError(), __LINE__,
+                            {"bstrFullPath: ", szDirPath.c_str(), "Error: ", kFailedToCloseFile});
 
         if (!win32.SetFileAttributesA(szDirPath.c_str(), savedAttributes))
             return Fail(HResultFromLastError(), __LINE__,
@@ -182,6 +312,9 @@ HRESULT QVFileIO::WriteOrAppend(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL b
         }
 
         hr = Self()->WriteToExistingFile(data.get(), path.get(), append ? 1 : 0, bOverwriteReadOnly);
+        // A file created here does not outlive a failed write.
+        if (FAILED(hr) && !fileExists && !win32.DeleteFileA(fullPath.c_str()))
+            Report(HResultFromLastError(), __LINE__, {"bstrFullPath: ", fullPath.c_str(), "Error: ", kFailedToRestore});
         if (hr == E_ACCESSDENIED) return refuse(hr, __LINE__, {"bstrFullPath: ", kAccessDenied});
         if (FAILED(hr)) return refuse(hr, __LINE__, {"bstrFullPath: ", kFailedToWriteFile});
         return S_OK;

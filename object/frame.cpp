@@ -29,6 +29,7 @@ const char kFailedToFindFileOrDirectory[] = "Failed to find the file or director
 const char kFailedToGetDirectoryContents[] = "Failed to get the directory contents";
 const char kFailedToDetermineIfDirectory[] = "Failed to determine if this is a directory";
 const char kFailedToCloseSearch[] = "Failed to close the search";
+const char kFailedToRestore[] = "Failed to put the file back as it was";
 const char kOutParameterNotNull[] = "The out-parameter was passed as non-null.";
 
 ArgCopy::ArgCopy(BSTR source) {

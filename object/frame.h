@@ -36,6 +36,8 @@ extern const char kFailedToFindFileOrDirectory[];
 extern const char kFailedToGetDirectoryContents[];
 extern const char kFailedToDetermineIfDirectory[];
 extern const char kFailedToCloseSearch[];
+// A failed call could not undo what it had changed.
+extern const char kFailedToRestore[];
 extern const char kOutParameterNotNull[];
 
 // Frame step 1: the operation's own copy of a text argument, up to its

@@ -25,6 +25,7 @@ Win32Api win32 = {
     ::RemoveDirectoryA,
     ::MoveFileA,
     ::CopyFileA,
+    ::MoveFileExA,
     ::GetFileTime,
     ::FileTimeToLocalFileTime,
     ::FileTimeToSystemTime,
@@ -51,5 +52,6 @@ Win32Api win32 = {
     ::SHGetMalloc,
     ::SHBrowseForFolderA,
     ::SHGetPathFromIDListA,
+    ::SHGetFolderPathA,
     ::_spawnv,
 };

@@ -32,6 +32,7 @@ struct Win32Api {
     decltype(&::RemoveDirectoryA) RemoveDirectoryA;
     decltype(&::MoveFileA) MoveFileA;
     decltype(&::CopyFileA) CopyFileA;
+    decltype(&::MoveFileExA) MoveFileExA;
     decltype(&::GetFileTime) GetFileTime;
     decltype(&::FileTimeToLocalFileTime) FileTimeToLocalFileTime;
     decltype(&::FileTimeToSystemTime) FileTimeToSystemTime;
@@ -60,6 +61,7 @@ struct Win32Api {
     decltype(&::SHGetMalloc) SHGetMalloc;
     decltype(&::SHBrowseForFolderA) SHBrowseForFolderA;
     decltype(&::SHGetPathFromIDListA) SHGetPathFromIDListA;
+    decltype(&::SHGetFolderPathA) SHGetFolderPathA;
     // The C library's start-and-wait of a program (-1 and errno when it cannot start).
     decltype(&::_spawnv) spawnv;
 };

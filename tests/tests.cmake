@@ -95,11 +95,18 @@ foreach(script ${USER_SCRIPT_TESTS})
                       ${USER_DIR}/files/lib.js ${USER_DIR}/files/${name}.js)
   set_tests_properties(script.${name} PROPERTIES FIXTURES_REQUIRED unprivileged RESOURCE_LOCK userprefix)
 endforeach()
+# The same user with a Windows directory it may not write: the log's other place.
+qv_add_test(logfallback COMMAND sh ${CMAKE_SOURCE_DIR}/tests/logfallback.sh ${USER_DIR})
+set_tests_properties(logfallback PROPERTIES FIXTURES_REQUIRED unprivileged RESOURCE_LOCK userprefix)
 
 # A tree holding a symbolic link to a folder outside it, deleted whole: the
 # link is built from the shell, since Wine's cmd has no mklink.
 qv_add_test(script.links COMMAND sh ${CMAKE_SOURCE_DIR}/tests/links.sh ${WINE_PREFIX})
 set_tests_properties(script.links PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix)
+
+# A real full disk: a tmpfs mounted by root (exit 77, skipped, where refused).
+qv_add_test(diskfull COMMAND sh ${CMAKE_SOURCE_DIR}/tests/diskfull.sh ${WINE_PREFIX})
+set_tests_properties(diskfull PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix SKIP_RETURN_CODE 77)
 
 # The workstation: the stand-in helper Ormik.exe is built here, and the
 # script is given its folder.

@@ -55,6 +55,18 @@ struct Target {
     static BOOL WINAPI ShortWrite(HANDLE file, LPCVOID data, DWORD length, LPDWORD written, LPOVERLAPPED overlapped) {
         return ::WriteFile(file, data, file == handle ? length / 2 : length, written, overlapped);
     }
+    // The n-th write on the file takes half of its bytes and fails, as on
+    // a full disk; with `thenFail` every later write fails outright.
+    static int writes, failOn;
+    static bool thenFail;
+    static BOOL WINAPI PartialWrite(HANDLE file, LPCVOID data, DWORD length, LPDWORD written, LPOVERLAPPED overlapped) {
+        if (file != handle || ++writes < failOn || (writes > failOn && !thenFail))
+            return ::WriteFile(file, data, length, written, overlapped);
+        if (writes > failOn) length = 0;
+        ::WriteFile(file, data, length / 2, written, overlapped);
+        ::SetLastError(ERROR_DISK_FULL);
+        return FALSE;
+    }
     static BOOL WINAPI ThrowOnWrite(HANDLE file, LPCVOID data, DWORD length, LPDWORD written, LPOVERLAPPED overlapped) {
         if (file == handle) throw std::bad_alloc();
         return ::WriteFile(file, data, length, written, overlapped);
@@ -62,6 +74,8 @@ struct Target {
 };
 std::string Target::path;
 HANDLE Target::handle;
+int Target::writes, Target::failOn;
+bool Target::thenFail;
 
 // Every CreateFileA of the file under test is watched for the life of this.
 struct WatchTarget {
@@ -204,7 +218,8 @@ TEST_F(WritingTest, FailingSeekTruncationAndWriteReleaseTheHandle) {
                 return FALSE;
             });
         DeleteLog();
-        EXPECT_EQ(HRESULT(0x80070070), object->WriteToExistingFile(Bstr(L"new"), Bstr(file), 0, 0));
+        // A text shorter than the file: only a shorter file needs a new end.
+        EXPECT_EQ(HRESULT(0x80070070), object->WriteToExistingFile(Bstr(L"ne"), Bstr(file), 0, 0));
         EXPECT_EQ(L"Failed to set the file pointer to the end of file", Description());
         EXPECT_EQ((std::vector<Records>{{"bstrFullpath: " + file, "Error: Failed to set the file pointer to the end of file"}}),
                   Pieces());
@@ -218,8 +233,41 @@ TEST_F(WritingTest, FailingSeekTruncationAndWriteReleaseTheHandle) {
         EXPECT_EQ(HRESULT(0x80070070), object->WriteToExistingFile(Bstr(L"new"), Bstr(file), 0, 0));
         EXPECT_EQ(L"Failed to write to the file", Description());
         EXPECT_EQ((std::vector<Records>{{"bstrFullpath: " + file, "Error: Failed to write to the file"}}), Pieces());
-        EXPECT_EQ("", ReadBytes(file)) << "emptied before the write, and stays so";
+        EXPECT_EQ("old", ReadBytes(file)) << "the old content is given up only for the new one";
         EXPECT_TRUE(Released(file));
+    }
+}
+
+// A write that fails part-way leaves the file as it was, read-only again:
+// an append takes one write; a longer text two, the part beyond the old end
+// first. When putting back fails too, the caller gets the write's failure
+// and the log has the put-back's record first.
+TEST_F(WritingTest, FailedWriteLeavesTheFileAsItWas) {
+    const std::string file = dir / "a.txt";
+    const struct {
+        VARIANT_BOOL append;
+        const wchar_t* data;
+        int failOn;
+        bool thenFail;
+        const char* left;
+    } cases[] = {{1, L"0123456789", 1, false, "old text"}, {0, L"0123456789", 1, false, "old text"},
+                 {0, L"0123456789", 2, false, "old text"}, {0, L"0123", 1, false, "old text"},
+                 {0, L"0123456789", 2, true, "0123text"}};
+    for (const auto& c : cases) {
+        WriteBytes(file, "old text");
+        ASSERT_TRUE(::SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY));
+        WatchTarget watch(file);
+        ScopedWin32Override<decltype(win32.WriteFile)> failing(win32.WriteFile, &Target::PartialWrite);
+        Target::writes = 0, Target::failOn = c.failOn, Target::thenFail = c.thenFail;
+        DeleteLog();
+        EXPECT_EQ(HRESULT(0x80070070), object->WriteToExistingFile(Bstr(c.data), Bstr(file), c.append, 1));
+        EXPECT_EQ(L"Failed to write to the file", Description());
+        std::vector<Records> expected{{"bstrFullpath: " + file, "Error: Failed to write to the file"}};
+        if (c.thenFail) expected.insert(expected.begin(), {"szDirPath: " + file, "Error: Failed to put the file back as it was"});
+        EXPECT_EQ(expected, Pieces()) << c.failOn;
+        EXPECT_EQ(c.left, ReadBytes(file)) << c.failOn;
+        EXPECT_EQ(DWORD(FILE_ATTRIBUTE_READONLY), ::GetFileAttributesA(file.c_str()) & ~DWORD(FILE_ATTRIBUTE_ARCHIVE));
+        ::SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
     }
 }
 
@@ -397,6 +445,22 @@ TEST_F(WritingTest, EmptyDataAndNullPaths) {
     EXPECT_EQ(E_INVALIDARG, object->CreateFile(nullptr, 1, 1));
     EXPECT_EQ(L"Invalid file name", Description());
     EXPECT_EQ((std::vector<Records>{{"bstrFullpath: Invalid file name"}}), Pieces());
+}
+
+}  // namespace
+
+namespace {
+
+// Held open by another program sharing writing: refused as before, kept.
+TEST_F(WritingTest, FileHeldOpenForWritingIsRefusedAndKept) {
+    const std::string file = dir / "a.txt";
+    WriteBytes(file, "kept");
+    unique_hfile other(::CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    for (VARIANT_BOOL append : {0, 1})
+        EXPECT_EQ(HRESULT(0x80070020), object->WriteToExistingFile(Bstr(L"new"), Bstr(file), append, 0));
+    other.reset();
+    EXPECT_EQ("kept", ReadBytes(file));
 }
 
 }  // namespace

@@ -39,14 +39,14 @@ expectFailure(function () { QV.WriteToExistingFile("x", log, false, false); }, 0
               "WriteToExistingFile without the flag");
 expectLog([["80070005", ["szDirPath: " + log, "Error: Access denied"]]], "the refused write");
 
-// CreateFile: the attribute is cleared before the create and not put back,
-// even when the create then fails because the file exists.
+// CreateFile: the attribute is cleared before the create and put back when
+// the create then fails because the file exists.
 var kept = readOnlyFile("kept.txt", "kept");
 clearLog();
 expectFailure(function () { QV.CreateFile(kept, false, true); }, 0x80070050, "File or directory already exists",
               "CreateFile on a read-only file without overwriting");
 expectLog([["80070050", ["bstrFullpath: " + kept, "Error: File or directory already exists"]]], "the existing file");
-check(!isReadOnly(kept), "the read-only attribute is gone");
+check(isReadOnly(kept), "the read-only attribute is back");
 eq(fileText(kept), "kept", "the content is not");
 
 var locked = readOnlyFile("locked.txt", "locked");
