@@ -4,4 +4,6 @@
 #   render-reference.sh OUT.html
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
-pandoc --standalone --metadata title="QVFileIO reference" -f gfm -t html5 -o "$1" "$top/docs/reference.md"
+# The page is made wider than pandoc's default column, for the failure tables.
+pandoc --standalone --metadata title="QVFileIO reference" -f gfm -t html5 \
+    -V header-includes='<style>body { max-width: 72em; }</style>' -o "$1" "$top/docs/reference.md"
