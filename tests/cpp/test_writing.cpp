@@ -447,10 +447,6 @@ TEST_F(WritingTest, EmptyDataAndNullPaths) {
     EXPECT_EQ((std::vector<Records>{{"bstrFullpath: Invalid file name"}}), Pieces());
 }
 
-}  // namespace
-
-namespace {
-
 // Held open by another program sharing writing: refused as before, kept.
 TEST_F(WritingTest, FileHeldOpenForWritingIsRefusedAndKept) {
     const std::string file = dir / "a.txt";
