@@ -65,20 +65,15 @@ public:
         // Without the lock (a file system that has none) the line is
         // written all the same.
         const bool locked = win32.LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lockByte);
-        LONG endHigh = 0;
-        ::SetLastError(NO_ERROR);
-        const DWORD endLow = win32.SetFilePointer(file_, 0, &endHigh, FILE_END);
-        const bool endKnown = endLow != INVALID_SET_FILE_POINTER || ::GetLastError() == NO_ERROR;
+        long long end = 0;
+        const bool endKnown = MoveFilePointer(file_, 0, FILE_END, &end);
         DWORD written = 0;
         const BOOL sent = win32.WriteFile(file_, pending_.data(), static_cast<DWORD>(pending_.size()), &written, nullptr);
         if ((!sent || written != pending_.size()) && endKnown) {
             // The append-only handle cannot cut: a second one does.
             unique_hfile cut(win32.CreateFileA(path_, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-            if (cut && (win32.SetFilePointer(cut.get(), static_cast<LONG>(endLow), &endHigh, FILE_BEGIN) !=
-                            INVALID_SET_FILE_POINTER ||
-                        ::GetLastError() == NO_ERROR))
-                win32.SetEndOfFile(cut.get());
+            if (cut && MoveFilePointer(cut.get(), end, FILE_BEGIN)) win32.SetEndOfFile(cut.get());
         }
         if (locked) win32.UnlockFileEx(file_, 0, 1, 0, &lockByte);
         pending_.clear();

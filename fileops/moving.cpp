@@ -118,8 +118,7 @@ STDMETHODIMP QVFileIO::CopyFile(BSTR bstrOldFullPath, BSTR bstrNewFullPath, VARI
                                                       {ERROR_FILE_NOT_FOUND, kFileNotFound},
                                                       {ERROR_PATH_NOT_FOUND, kFileNotFound}},
                                                      kFailedToCopy);
-        if (saved != INVALID_FILE_ATTRIBUTES && !NamesDevice(newPath.get()))
-            win32.SetFileAttributesA(newNarrow.c_str(), saved);
+        if (!NamesDevice(newPath.get())) PutBackAttributes("szDirNewPath: ", newNarrow.c_str(), saved);
         return Fail(failure.hr, __LINE__, {"szDirNewPath: ", newNarrow.c_str(), "Error: ", failure.message});
     });
 }

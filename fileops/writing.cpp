@@ -25,17 +25,6 @@ std::string DataBytes(BSTR data) {
     return bytes;
 }
 
-// Moves the file pointer, in 64 bits; false with the last error set when
-// the move fails.
-bool Seek(HANDLE file, long long offset, DWORD method, long long* position = nullptr) {
-    LONG high = static_cast<LONG>(offset >> 32);
-    ::SetLastError(NO_ERROR);
-    const DWORD low = win32.SetFilePointer(file, static_cast<LONG>(offset), &high, method);
-    if (low == INVALID_SET_FILE_POINTER && ::GetLastError() != NO_ERROR) return false;
-    if (position) *position = static_cast<long long>(high) * 0x100000000LL + low;
-    return true;
-}
-
 // One WriteFile of `length` bytes at the file pointer; `written` gets what
 // it took, also when it fails. Fewer bytes than asked is a full disk.
 HRESULT WritePiece(HANDLE file, const char* data, size_t length, DWORD& written) {
@@ -78,7 +67,7 @@ public:
             restored = PutBack();
             return hr;
         };
-        if (!Seek(file_, 0, FILE_END, &oldLength_)) return fail(HResultFromLastError(), kFailedToSetPointer);
+        if (!MoveFilePointer(file_, 0, FILE_END, &oldLength_)) return fail(HResultFromLastError(), kFailedToSetPointer);
         const size_t head = append ? 0 : static_cast<size_t>(std::min<long long>(oldLength_, bytes.size()));
         const long long newLength = append ? oldLength_ : static_cast<long long>(bytes.size());
         DWORD written = 0;
@@ -90,9 +79,9 @@ public:
         }
         if (head > 0) {
             oldHead_.reset(new char[head]);
-            if (!Seek(file_, 0, FILE_BEGIN)) return fail(HResultFromLastError(), kFailedToSetPointer);
+            if (!MoveFilePointer(file_, 0, FILE_BEGIN)) return fail(HResultFromLastError(), kFailedToSetPointer);
             if (!ReadPiece(file_, oldHead_.get(), head)) return fail(HResultFromLastError(), kFailedToWriteFile);
-            if (!Seek(file_, 0, FILE_BEGIN)) return fail(HResultFromLastError(), kFailedToSetPointer);
+            if (!MoveFilePointer(file_, 0, FILE_BEGIN)) return fail(HResultFromLastError(), kFailedToSetPointer);
             hr = WritePiece(file_, bytes.data(), head, headWritten_);
             if (FAILED(hr)) return fail(hr, kFailedToWriteFile);
         }
@@ -100,7 +89,8 @@ public:
         // Wine sets an end that does not shrink the file by writing a byte
         // there, which a full disk refuses.
         if (newLength < oldLength_) {
-            if (!Seek(file_, newLength, FILE_BEGIN)) return fail(HResultFromLastError(), kFailedToSetPointer);
+            if (!MoveFilePointer(file_, newLength, FILE_BEGIN))
+                return fail(HResultFromLastError(), kFailedToSetPointer);
             if (!win32.SetEndOfFile(file_)) return fail(HResultFromLastError(), kFailedToSetEnd);
         }
         done_ = true;
@@ -115,7 +105,7 @@ private:
         HRESULT hr = S_OK;
         DWORD written = 0;
         if (headWritten_ > 0) {
-            if (!Seek(file_, 0, FILE_BEGIN))
+            if (!MoveFilePointer(file_, 0, FILE_BEGIN))
                 hr = HResultFromLastError();
             else
                 hr = WritePiece(file_, oldHead_.get(), headWritten_, written);
@@ -123,8 +113,9 @@ private:
         // Cut only what grew (see Run on Wine's way of setting an end).
         if (lengthChanged_) {
             long long length = 0;
-            const bool cut = Seek(file_, 0, FILE_END, &length) &&
-                             (length == oldLength_ || (Seek(file_, oldLength_, FILE_BEGIN) && win32.SetEndOfFile(file_)));
+            const bool cut = MoveFilePointer(file_, 0, FILE_END, &length) &&
+                             (length == oldLength_ ||
+                              (MoveFilePointer(file_, oldLength_, FILE_BEGIN) && win32.SetEndOfFile(file_)));
             if (!cut && SUCCEEDED(hr)) hr = HResultFromLastError();
         }
         return hr;
@@ -155,10 +146,6 @@ STDMETHODIMP QVFileIO::CreateFile(BSTR bstrFullPath, VARIANT_BOOL bOverwriteExis
             saved = win32.GetFileAttributesA(narrow.c_str());
             Self()->ClearFileAttributes(path.get());
         }
-        auto putBackAttributes = [&] {
-            if (saved != INVALID_FILE_ATTRIBUTES && !win32.SetFileAttributesA(narrow.c_str(), saved))
-                Report(HResultFromLastError(), __LINE__, {"bstrFullpath: ", narrow.c_str(), "Error: ", kFailedToRestore});
-        };
 
         unique_hfile file(win32.CreateFileA(narrow.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                             bOverwriteExisting ? CREATE_ALWAYS : CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
@@ -170,7 +157,7 @@ STDMETHODIMP QVFileIO::CreateFile(BSTR bstrFullPath, VARIANT_BOOL bOverwriteExis
                                                    {ERROR_FILE_EXISTS, kAlreadyExists},
                                                    {ERROR_ACCESS_DENIED, kAccessDenied}},
                                                   kFailedToCreateFile);
-            putBackAttributes();
+            PutBackAttributes("bstrFullpath: ", narrow.c_str(), saved);
             return Fail(failure.hr, __LINE__, {"bstrFullpath: ", narrow.c_str(), "Error: ", failure.message});
         }
         // The file is created or emptied by now: a failed close leaves it so.
@@ -214,8 +201,7 @@ STDMETHODIMP QVFileIO::WriteToExistingFile(BSTR bstrData, BSTR bstrFullPath, VAR
 
         // After a failure the attributes that the flag cleared come back.
         auto failBack = [&](HRESULT failed, int line, Pieces pieces) {
-            if (bOverwriteReadOnly && !win32.SetFileAttributesA(szDirPath.c_str(), savedAttributes))
-                Report(HResultFromLastError(), __LINE__, {"szDirPath: ", szDirPath.c_str(), "Error: ", kFailedToRestore});
+            if (bOverwriteReadOnly) PutBackAttributes("szDirPath: ", szDirPath.c_str(), savedAttributes);
             return Fail(failed, line, pieces);
         };
         // Replacing, the old bytes are read before they are overwritten.

@@ -89,6 +89,11 @@ HRESULT QVFileIO::Fail(HRESULT hr, int line, Pieces pieces) {
     return hr;
 }
 
+void QVFileIO::PutBackAttributes(const char* label, const char* path, DWORD saved) {
+    if (saved != INVALID_FILE_ATTRIBUTES && !win32.SetFileAttributesA(path, saved))
+        Report(HResultFromLastError(), __LINE__, {label, path, "Error: ", kFailedToRestore});
+}
+
 HRESULT QVFileIO::CatchAll(const char* label, const char* message) noexcept {
     return Fail(E_FAIL, __LINE__, {label, message});
 }

@@ -120,6 +120,9 @@ private:
     HRESULT ValidatePath(BSTR path, NarrowPath& narrow, const char* label,
                          const char* invalidMessage = kInvalidPathName, const char** handBack = nullptr);
     HRESULT Refuse(HRESULT hr, const char* label, const char* message, const char** handBack);
+    // After a failed change of a file: the attributes saved before it come
+    // back (nothing when none were saved); a refusal is only recorded.
+    void PutBackAttributes(const char* label, const char* path, DWORD saved);
     // Step 7: runs the operation's work and turns any exception into E_FAIL
     // with the operation's fixed label and message.
     template <class Work>

@@ -55,3 +55,12 @@ Win32Api win32 = {
     ::SHGetFolderPathA,
     ::_spawnv,
 };
+
+bool MoveFilePointer(HANDLE file, long long offset, DWORD method, long long* position) {
+    LONG high = static_cast<LONG>(offset >> 32);
+    ::SetLastError(NO_ERROR);
+    const DWORD low = win32.SetFilePointer(file, static_cast<LONG>(offset), &high, method);
+    if (low == INVALID_SET_FILE_POINTER && ::GetLastError() != NO_ERROR) return false;
+    if (position) *position = static_cast<long long>(high) * 0x100000000LL + low;
+    return true;
+}

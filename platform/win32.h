@@ -68,6 +68,11 @@ struct Win32Api {
 
 extern Win32Api win32;
 
+// Moves a file pointer through the seam, in 64 bits; false with the last
+// error set when the move fails (INVALID_SET_FILE_POINTER alone is a valid
+// low half). `position`, when given, gets the new position.
+bool MoveFilePointer(HANDLE file, long long offset, DWORD method, long long* position = nullptr);
+
 // Replaces one entry of the table for the life of the object (tests only).
 template <class Fn>
 class ScopedWin32Override {
