@@ -20,7 +20,11 @@ MESSAGE_SHAPES = [
     r'\bmessage = ' + ARG,                                        # a worker's message, handed on
     r'\b(?:\w+Operation|TimeGetter)\([^;]*,\s*' + ARG + r'\s*\)',  # a shared worker's catch-all
 ]
-FAILURE_ROW = re.compile(r'^\| `0x[0-9A-F]{8}` \| -?\d+ \| `([^`]*)` \|', re.M)
+# A failure row: its numbers in hex, the same in decimal, its description.
+# A cell may list several numbers; "other `0x8007xxxx`" (decimal "other")
+# stands for any other error code of the system.
+NUMBERS = r'(?:`0x[0-9A-F]{8}`|other `0x8007xxxx`)(?:, (?:`0x[0-9A-F]{8}`|other `0x8007xxxx`))*'
+FAILURE_ROW = re.compile(r'^\| (' + NUMBERS + r') \| ([^|]*?) \| (?:`([^`]*)`|\(none\)) \|', re.M)
 MARKERS = {'run', 'standin', 'parse-only'}
 EXAMPLE = re.compile(r'^(?:<!-- example: ([\w-]+) -->\n)?```vb\n(.*?)^```$', re.M | re.S)
 END = '--example-end--'
@@ -53,13 +57,25 @@ def code_messages(top):
     return found - log_only, log_only
 
 
+def decimal_column(hexes):
+    """The decimal cell that belongs to a hex cell, as Err.Number prints each number."""
+    numbers = re.findall(r'`0x([0-9A-F]{8})`|other', hexes)
+    return ', '.join(str(int(n, 16) - (1 << 32)) if n else 'other' for n in numbers)
+
+
 def messages(top):
     code, log_only = code_messages(top)
     reference = (top / 'docs/reference.md').read_text()
-    documented = set(FAILURE_ROW.findall(reference))
+    rows = FAILURE_ROW.findall(reference)
+    documented = {description for _, _, description in rows if description}
+    # Both number columns list the same numbers in the same order.
+    mismatched = [f'{hexes} | {decimals}' for hexes, decimals, _ in rows if decimal_column(hexes) != decimals]
+    unread = [line for line in re.findall(r'^\| `0x.*$', reference, re.M) if not FAILURE_ROW.match(line)]
     problems = [('missing from the reference', sorted(code - documented)),
                 ('named by the reference, not in the code', sorted(documented - code)),
-                ('a text of the log missing from the reference', sorted(t for t in log_only if t not in reference))]
+                ('a text of the log missing from the reference', sorted(t for t in log_only if t not in reference)),
+                ('a decimal column that is not its hex column', mismatched),
+                ('a failure row this test cannot read', unread)]
     for what, texts in problems:
         for t in texts:
             print(f'{what}: "{t}"')
