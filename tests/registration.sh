@@ -2,11 +2,13 @@
 # Registration of QVFileIO3.DLL in the build's prefix: the keys and values
 # written, what unregistration removes, registering twice, a quote in the
 # library's directory, creation by ProgID. The PE facts are pe-facts.sh's.
-#   registration.sh PREFIX DLL [win32|win64]   (DLL: the Linux path of the built library)
+#   registration.sh PREFIX DLL [win32|win64] [DLLSERVER]
+# (DLL: the Linux path of the built library; DLLSERVER: the tests' program
+# that calls DllRegisterServer and prints its HRESULT.)
 # The library is always left registered from its own path: other tests
 # need it.
 set -u
-prefix=$1 dll=$2 arch=${3:-win32}
+prefix=$1 dll=$2 arch=${3:-win32} dllserver=${4:-}
 tools=$(cd "$(dirname "$0")/../tools" && pwd)
 export WINEARCH=$arch WINEPREFIX="$prefix" WINEDEBUG=-all
 
@@ -47,7 +49,25 @@ value() {
         run reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^    $2    REG_SZ    //p"
     fi
 }
-register() { run regsvr32 /s "$@" >/dev/null 2>&1 || fail "regsvr32 $*"; }
+# regsvr32 with its messages kept: a failure is shown with regsvr32's exit
+# status and what it printed, then with the HRESULT that DllRegisterServer
+# (or DllUnregisterServer) answers when called right away.
+regsvr() {  # what, then regsvr32's arguments
+    what=$1
+    shift
+    status=0
+    out=$(env WINEDEBUG=fixme-all "$tools/wine-run.sh" --prefix "$prefix" regsvr32 /s "$@" 2>&1 </dev/null) || status=$?
+    [ "$status" -eq 0 ] && return 0
+    fail "$what: regsvr32 /s $* exited with status $status"
+    printf '%s\n' "$out" | sed 's/^/    regsvr32: /'
+    if [ -n "$dllserver" ]; then
+        for library; do :; done
+        flag=
+        [ "$1" = /u ] && flag=/u
+        printf '    then: %s\n' "$(run "$(winpath "$dllserver")" $flag "$library" 2>&1 </dev/null)"
+    fi
+}
+register() { regsvr "regsvr32 $*" "$@"; }
 
 progid_tree() {
     printf '%s\n' \
@@ -99,14 +119,14 @@ register "$dll_win"
 check_registered "registered" "$dll_win"
 
 # --- Unregistration -----------------------------------------------------
-run regsvr32 /s /u "$dll_win" >/dev/null 2>&1 || fail "regsvr32 /u"
+regsvr "unregistration" /u "$dll_win"
 exists "$PROGID_KEY" && fail "the ProgID key remains after unregistration"
 exists "$CLASS_KEY" && fail "the class key remains after unregistration"
 exists "HKEY_CLASSES_ROOT\\CLSID" || fail "CLSID itself must stay"
 exists "$TYPELIB_KEY\\1.0" && fail "the type library stays registered"
 exists "HKEY_CLASSES_ROOT\\Interface\\$IID" && fail "the interface stays registered"
 expect_eq "creation by ProgID when unregistered" 3 "$(create_by_progid)"
-run regsvr32 /s /u "$dll_win" >/dev/null 2>&1 || fail "a second unregistration reports a failure"
+regsvr "a second unregistration" /u "$dll_win"
 
 # --- Registering twice: one set; ForceRemove clears the class key -------
 register "$dll_win"

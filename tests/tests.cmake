@@ -67,9 +67,16 @@ if(NOT QV_WIN64)
   # The probe of the widths a host runs and the count of skipped tests.
   add_test(NAME widths COMMAND sh ${CMAKE_SOURCE_DIR}/tests/widths.sh)
 endif()
+# A failed regsvr32 is shown with its exit status, its output and the
+# HRESULT of DllRegisterServer itself (dllserver.exe).
+add_executable(dllserver tests/dllserver.cpp)
+target_compile_definitions(dllserver PRIVATE ${WIN_DEFINES})
+target_link_options(dllserver PRIVATE ${STATIC_RUNTIME} -municode)
+target_link_libraries(dllserver PRIVATE ole32)
+add_dependencies(qvtests dllserver)
 qv_add_test(registration
          COMMAND sh ${CMAKE_SOURCE_DIR}/tests/registration.sh ${WINE_PREFIX} ${CMAKE_BINARY_DIR}/QVFileIO3.dll
-                 ${WINE_ARCH})
+                 ${WINE_ARCH} ${CMAKE_BINARY_DIR}/dllserver.exe)
 set_tests_properties(registration PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix)
 
 # Script tests named user_*.js run Wine as the unprivileged user qvfileio in
