@@ -17,6 +17,9 @@ bench)
     run cscript //nologo "$(win "$top/bench/read_bench.js")"
     sh "$top/bench/trees.sh" "$tree/bench-trees"
     run cscript //nologo "$(win "$top/bench/listing_bench.vbs")" "$(win "$tree/bench-trees")"
+    sh "$top/bench/trees.sh" "$tree/bench-trees"
+    view=; [ "$arch" = win64 ] && view=/reg:64
+    run cscript //nologo "$(win "$top/bench/policy_bench.js")" "$(win "$tree/bench-trees")" $view
     rm -rf "$tree/bench-trees"
     run cscript //nologo "$(win "$top/bench/write_bench.js")"
     ;;

@@ -35,8 +35,10 @@ HRESULT QVFileIO::ChangeFileAttributes(BSTR bstrFullPath, DWORD attributes, bool
 HRESULT QVFileIO::AttributeOperation(BSTR bstrFullPath, DWORD attributes, bool replace, const char* catchMessage) {
     return Guarded("bstrFullPath: ", catchMessage, [&] {
         ArgCopy path(bstrFullPath);
+        HRESULT hr = ConfineArgument(path.get(), Confinement::Access::Change, "bstrFullPath: ");
+        if (FAILED(hr)) return hr;
         const char* message = "";
-        const HRESULT hr = ChangeFileAttributes(path.get(), attributes, replace, message);
+        hr = ChangeFileAttributes(path.get(), attributes, replace, message);
         return FAILED(hr) ? Fail(hr, __LINE__, {"bstrFullPath: ", message}) : S_OK;
     });
 }

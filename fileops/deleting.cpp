@@ -15,10 +15,10 @@ STDMETHODIMP QVFileIO::DeleteFile(BSTR bstrFullPath) {
         ArgCopy path(bstrFullPath);
         NarrowPath narrow;
         HRESULT hr = ValidatePath(path.get(), narrow, "bstrFullPath: ");
-        if (FAILED(hr)) return hr;
+        if (FAILED(hr) || FAILED(hr = Confine(narrow.c_str(), Confinement::Access::Change, "bstrFullPath: "))) return hr;
         // Kept so that a refused deletion leaves the file as it was.
         const DWORD saved = win32.GetFileAttributesA(narrow.c_str());
-        hr = Self()->ClearFileAttributes(path.get());
+        hr = Nested()->ClearFileAttributes(path.get());
         if (FAILED(hr)) {
             if (IsNotFound(hr))
                 return Fail(hr, __LINE__,
@@ -46,34 +46,40 @@ STDMETHODIMP QVFileIO::DeleteDirectory(BSTR bstrFullPath, VARIANT_BOOL bDelSubFi
         ArgCopy path(bstrFullPath);
         NarrowPath narrow;
         HRESULT hr = ValidatePath(path.get(), narrow, "bstrFullPath: ");
-        if (FAILED(hr)) return hr;
+        if (FAILED(hr) || FAILED(hr = Confine(narrow.c_str(), Confinement::Access::Change, "bstrFullPath: "))) return hr;
 
         if (bDelSubFiles || bDelSubDirs) {
             // The listing is taken once, before anything is deleted.
             const std::string prefix = std::string(narrow.c_str()) + "\\";
             const unique_bstr pattern(NewBstrFromAnsi(prefix + "*"));
             unique_bstr contents;
-            hr = Self()->GetDirectoryContents(pattern.get(), VARIANT_TRUE, VARIANT_TRUE, contents.put());
+            hr = Nested()->GetDirectoryContents(pattern.get(), VARIANT_TRUE, VARIANT_TRUE, contents.put());
             if (FAILED(hr))
                 return Fail(hr, __LINE__,
                             {"bstrFullPath: ", IsNotFound(hr) ? kPathNotFound : kFailedToGetDirectoryContents});
             VARIANT_BOOL empty = 0;
-            hr = Self()->IsEmptyDirectory(path.get(), &empty);
+            hr = Nested()->IsEmptyDirectory(path.get(), &empty);
             if (FAILED(hr))
                 return Fail(hr, __LINE__, {"bstrFullPath: ", "Failed to determine if the directory is empty"});
             const std::string listing = empty ? std::string() : ToAnsi(contents.get());
 
             hr = ForEachListed(listing, [&](const std::string& name) {
                 const std::string child = prefix + name;
+                // A link that leads out of the allowed folders is passed over.
+                if (confinement_.Active() && !IsDotEntry(name) &&
+                    !confinement_.AllowsEntry(child.c_str(), win32.GetFileAttributesA(child.c_str()), Confinement::Access::Change)) {
+                    Report(E_ACCESSDENIED, __LINE__, {"bstrFullPath: ", child.c_str(), "Error: ", kRefusedByPolicy});
+                    return S_OK;
+                }
                 const unique_bstr childPath(NewBstrFromAnsi(child));
                 VARIANT_BOOL isDirectory = 0;
-                const HRESULT found = Self()->IsDirectoryName(childPath.get(), &isDirectory);
+                const HRESULT found = Nested()->IsDirectoryName(childPath.get(), &isDirectory);
                 if (FAILED(found))
                     return Fail(found, __LINE__, {"bstrFullPath: ", child.c_str(), "Error:", kFailedToDetermineIfDirectory});
                 // A child that cannot be deleted has logged its own failure;
                 // the directory's removal below then fails as not empty.
                 if (!isDirectory) {
-                    if (bDelSubFiles) Self()->DeleteFile(childPath.get());
+                    if (bDelSubFiles) Nested()->DeleteFile(childPath.get());
                 } else if (bDelSubDirs && !IsDotEntry(name)) {
                     DeleteSubDirectory(childPath.get(), child.c_str(), bDelSubFiles, bDelSubDirs);
                 }
@@ -82,7 +88,7 @@ STDMETHODIMP QVFileIO::DeleteDirectory(BSTR bstrFullPath, VARIANT_BOOL bDelSubFi
             if (FAILED(hr)) return hr;
         }
 
-        hr = Self()->ClearFileAttributes(path.get());
+        hr = Nested()->ClearFileAttributes(path.get());
         if (FAILED(hr))
             return Fail(hr, __LINE__, {"bstrFullPath: ", IsNotFound(hr) ? kPathNotFound : kFailedToClearAttributes});
         if (!win32.RemoveDirectoryA(narrow.c_str()))
@@ -99,7 +105,7 @@ void QVFileIO::DeleteSubDirectory(BSTR childPath, const char* child, VARIANT_BOO
                                   VARIANT_BOOL bDelSubDirs) {
     const DWORD attributes = win32.GetFileAttributesA(child);
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        Self()->DeleteDirectory(childPath, bDelSubFiles, bDelSubDirs);
+        Nested()->DeleteDirectory(childPath, bDelSubFiles, bDelSubDirs);
         return;
     }
     if (!win32.RemoveDirectoryA(child))

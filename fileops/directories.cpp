@@ -4,10 +4,15 @@
 
 namespace {
 
-// Makes sure one cut of the path is a directory.
-HRESULT EnsureDirectory(const char* path, const char*& message) {
+// Makes sure one cut of the path is a directory; one to be made must be
+// allowed by the administrator's policy where there is one.
+HRESULT EnsureDirectory(const char* path, Confinement& confinement, const char*& message) {
     const DWORD attributes = win32.GetFileAttributesA(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
+        if (!confinement.AllowsPath(path, Confinement::Access::CreateFolder)) {
+            message = kRefusedByPolicy;
+            return E_ACCESSDENIED;
+        }
         if (win32.CreateDirectoryA(path, nullptr)) return S_OK;
         message = kFailedToCreateDirectory;
         return HResultFromLastError();
@@ -24,7 +29,10 @@ STDMETHODIMP QVFileIO::CreateDir(BSTR bstrDirPath) {
         ArgCopy directory(bstrDirPath);
         NarrowPath szDirPath;
         HRESULT hr = ValidatePath(directory.get(), szDirPath, "bstrFullPath: ");
-        if (FAILED(hr)) return hr;
+        if (FAILED(hr) || FAILED(hr = Confine(szDirPath.c_str(), Confinement::Access::CreateFolder, "szDirPath: ")))
+            return hr;
+        if (NamesDevice(directory.get()))
+            return Fail(kDeviceRefused, __LINE__, {"szDirPath: ", szDirPath.c_str(), "Error: ", kFailedToCreateDirectory});
         // A component ends at a backslash, except the one after a colon: a
         // drive root is never tested or created. The slash separates nothing.
         char* path = szDirPath.data();
@@ -32,10 +40,10 @@ STDMETHODIMP QVFileIO::CreateDir(BSTR bstrDirPath) {
         for (size_t i = 0; path[i] && SUCCEEDED(hr); ++i) {
             if (path[i] != '\\' || (i > 0 && path[i - 1] == ':')) continue;
             path[i] = '\0';
-            hr = EnsureDirectory(path, message);
+            hr = EnsureDirectory(path, confinement_, message);
             if (SUCCEEDED(hr)) path[i] = '\\';
         }
-        if (SUCCEEDED(hr)) hr = EnsureDirectory(path, message);
+        if (SUCCEEDED(hr)) hr = EnsureDirectory(path, confinement_, message);
         if (FAILED(hr)) return Fail(hr, __LINE__, {"szDirPath: ", path, "Error: ", message});
         return S_OK;
     });

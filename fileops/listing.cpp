@@ -13,6 +13,8 @@ STDMETHODIMP QVFileIO::GetDirectoryContents(BSTR bstrSearchString, VARIANT_BOOL 
         NarrowPath pattern;
         if (search.empty() || search.length() > MAX_PATH || !pattern.Assign(search.get()))
             return Fail(E_ABORT, __LINE__, {"bstrSearchString: ", kInvalidPathLength});
+        const HRESULT refused = ConfineListing(pattern.c_str(), "bstrSearchString: ");
+        if (FAILED(refused)) return refused;
         if (!bListSubFiles && !bListSubDirectories) {
             *bstrFilesFound = nullptr;
             return S_OK;
@@ -56,11 +58,11 @@ STDMETHODIMP QVFileIO::IsEmptyDirectory(BSTR bstrDirPath, VARIANT_BOOL* IsEmpty)
         ArgCopy directory(bstrDirPath);
         NarrowPath narrow;
         HRESULT hr = ValidatePath(directory.get(), narrow, "bstrFullPath: ");
-        if (FAILED(hr)) return hr;
+        if (FAILED(hr) || FAILED(hr = Confine(narrow.c_str(), Confinement::Access::Read, "bstrFullPath: "))) return hr;
         // Nothing is taken off the path: C:\d\ asks for C:\d\\*.
         const unique_bstr pattern(NewBstrFromAnsi(std::string(narrow.c_str()) + "\\*"));
         unique_bstr listing;
-        hr = Self()->GetDirectoryContents(pattern.get(), VARIANT_TRUE, VARIANT_TRUE, listing.put());
+        hr = Nested()->GetDirectoryContents(pattern.get(), VARIANT_TRUE, VARIANT_TRUE, listing.put());
         if (FAILED(hr))
             return Fail(hr, __LINE__,
                         {"cbstrFilePath: ", IsPathNotFound(hr) ? kPathNotFound : kFailedToGetDirectoryContents});

@@ -53,8 +53,8 @@ bool CopyOverExisting(const char* source, const char* destination, DWORD attribu
 // passed. The report does not say which of the two was refused.
 HRESULT QVFileIO::ValidateOldAndNew(BSTR oldPath, BSTR newPath, NarrowPath& oldNarrow, NarrowPath& newNarrow) {
     VARIANT_BOOL valid = 0;
-    HRESULT hr = Self()->IsValidFileOrDirectoryName(oldPath, 1, &valid);
-    if (SUCCEEDED(hr) && valid) hr = Self()->IsValidFileOrDirectoryName(newPath, 1, &valid);
+    HRESULT hr = Nested()->IsValidFileOrDirectoryName(oldPath, 1, &valid);
+    if (SUCCEEDED(hr) && valid) hr = Nested()->IsValidFileOrDirectoryName(newPath, 1, &valid);
     if (FAILED(hr)) return Fail(hr, __LINE__, {"bstrNewOrOldFullPath: ", kFailedToValidate});
     if (!valid || !oldNarrow.Assign(oldPath) || !newNarrow.Assign(newPath))
         return Fail(E_INVALIDARG, __LINE__, {"bstrNewOrOldFullPath: ", kInvalidPathName});
@@ -66,7 +66,11 @@ STDMETHODIMP QVFileIO::MoveFileOrDirectory(BSTR bstrOldFullPath, BSTR bstrNewFul
         ArgCopy oldPath(bstrOldFullPath), newPath(bstrNewFullPath);
         NarrowPath oldNarrow, newNarrow;
         HRESULT hr = ValidateOldAndNew(oldPath.get(), newPath.get(), oldNarrow, newNarrow);
-        if (FAILED(hr)) return hr;
+        if (FAILED(hr) || FAILED(hr = Confine(oldNarrow.c_str(), Confinement::Access::Change, "szDirPath: ")) ||
+            FAILED(hr = Confine(newNarrow.c_str(), Confinement::Access::Change, "szDirNewPath: ")))
+            return hr;
+        if (NamesDevice(oldPath.get()) || NamesDevice(newPath.get()))
+            return Fail(kDeviceRefused, __LINE__, {"szDirNewPath: ", newNarrow.c_str(), "Error: ", kFailedToMove});
         // An existing destination is never replaced.
         if (win32.MoveFileA(oldNarrow.c_str(), newNarrow.c_str())) return S_OK;
         const DWORD error = ::GetLastError();
@@ -90,14 +94,19 @@ STDMETHODIMP QVFileIO::CopyFile(BSTR bstrOldFullPath, BSTR bstrNewFullPath, VARI
         ArgCopy oldPath(bstrOldFullPath), newPath(bstrNewFullPath);
         NarrowPath oldNarrow, newNarrow;
         HRESULT hr = ValidateOldAndNew(oldPath.get(), newPath.get(), oldNarrow, newNarrow);
-        if (FAILED(hr)) return hr;
+        if (FAILED(hr) || FAILED(hr = Confine(oldNarrow.c_str(), Confinement::Access::Read, "szDirPath: ")) ||
+            FAILED(hr = Confine(newNarrow.c_str(), Confinement::Access::Change, "szDirNewPath: ")))
+            return hr;
+        // A device is neither read from (a port waits for data) nor written to.
+        if (NamesDevice(oldPath.get()) || NamesDevice(newPath.get()))
+            return Fail(kDeviceRefused, __LINE__, {"szDirNewPath: ", newNarrow.c_str(), "Error: ", kFailedToCopy});
         // Cleared whether or not a destination exists: a missing one leaves
         // the records of the failed clear, and the copy goes on. The old
         // attributes are kept so that a refused copy can put them back.
         DWORD saved = INVALID_FILE_ATTRIBUTES;
         if (bOverwriteReadOnly) {
             saved = win32.GetFileAttributesA(newNarrow.c_str());
-            Self()->ClearFileAttributes(newPath.get());
+            Nested()->ClearFileAttributes(newPath.get());
         }
         // A destination that did not exist does not remain after a failure.
         const DWORD attributes = win32.GetFileAttributesA(newNarrow.c_str());
@@ -108,7 +117,7 @@ STDMETHODIMP QVFileIO::CopyFile(BSTR bstrOldFullPath, BSTR bstrNewFullPath, VARI
         if (!replaced) copied = win32.CopyFileA(oldNarrow.c_str(), newNarrow.c_str(), bOverwriteExisting ? FALSE : TRUE);
         if (copied) return S_OK;
         const DWORD error = ::GetLastError();
-        if (!existed && error != ERROR_FILE_EXISTS && !NamesDevice(newPath.get()) &&
+        if (!existed && error != ERROR_FILE_EXISTS &&
             win32.GetFileAttributesA(newNarrow.c_str()) != INVALID_FILE_ATTRIBUTES &&
             !RemoveOwnFile(newNarrow.c_str()))
             Report(HResultFromLastError(), __LINE__, {"szDirNewPath: ", newNarrow.c_str(), "Error: ", kFailedToRestore});
@@ -118,7 +127,7 @@ STDMETHODIMP QVFileIO::CopyFile(BSTR bstrOldFullPath, BSTR bstrNewFullPath, VARI
                                                       {ERROR_FILE_NOT_FOUND, kFileNotFound},
                                                       {ERROR_PATH_NOT_FOUND, kFileNotFound}},
                                                      kFailedToCopy);
-        if (!NamesDevice(newPath.get())) PutBackAttributes("szDirNewPath: ", newNarrow.c_str(), saved);
+        PutBackAttributes("szDirNewPath: ", newNarrow.c_str(), saved);
         return Fail(failure.hr, __LINE__, {"szDirNewPath: ", newNarrow.c_str(), "Error: ", failure.message});
     });
 }

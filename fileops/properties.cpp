@@ -44,8 +44,10 @@ STDMETHODIMP QVFileIO::GetFileSize(BSTR bstrFullPath, long* dFileSize) {
     if (!dFileSize) return E_POINTER;
     return Guarded("bstrFullpath: ", "Failed to get the file size", [&] {
         ArgCopy path(bstrFullPath);
+        HRESULT hr = ConfineArgument(path.get(), Confinement::Access::Read, "bstrFullpath: ");
+        if (FAILED(hr)) return hr;
         VARIANT_BOOL isDirectory = 0;
-        HRESULT hr = Self()->DirectoryExists(path.get(), &isDirectory);
+        hr = Nested()->DirectoryExists(path.get(), &isDirectory);
         if (FAILED(hr)) return Fail(hr, __LINE__, {"bstrFullpath: ", kFailedToDetermineDirectoryExists});
         if (isDirectory) return Fail(E_INVALIDARG, __LINE__, {"bstrFullpath: ", kNotAFile});
 
@@ -80,7 +82,7 @@ HRESULT QVFileIO::GetFileTimeText(BSTR bstrFullPath, int selector, std::wstring&
         HRESULT hr = ValidatePath(path.get(), narrow, "bstrFullPath: ", kInvalidPathName, &message);
         if (FAILED(hr)) return hr;
         VARIANT_BOOL isDirectory = 0;
-        hr = Self()->DirectoryExists(path.get(), &isDirectory);
+        hr = Nested()->DirectoryExists(path.get(), &isDirectory);
         if (FAILED(hr))
             return refuse(hr, __LINE__, {"bstrFullpath: ", narrow.c_str(), "Error: ", kFailedToDetermineDirectoryExists});
         if (isDirectory) return refuse(E_INVALIDARG, __LINE__, {"bstrFullpath: ", narrow.c_str(), "Error: ", kNotAFile});
@@ -131,6 +133,8 @@ HRESULT QVFileIO::TimeGetter(BSTR bstrFullPath, int selector, BSTR* result, bool
     if (!result) return E_POINTER;
     return Guarded("bstrFullpath: ", catchMessage, [&] {
         ArgCopy path(bstrFullPath);
+        const HRESULT refused = ConfineArgument(path.get(), Confinement::Access::Read, "bstrFullpath: ");
+        if (FAILED(refused)) return refused;
         std::wstring text;
         const char* message = "";
         if (FAILED(GetFileTimeText(path.get(), selector, text, message))) {

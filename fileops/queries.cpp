@@ -33,6 +33,7 @@ STDMETHODIMP QVFileIO::IsDirectoryName(BSTR bstrFullPath, VARIANT_BOOL* bIsDirec
         if (!trimmed.empty() && trimmed.back() == '\\') trimmed.pop_back();
         NarrowPath narrow;
         if (!narrow.Assign(trimmed)) return Fail(E_INVALIDARG, __LINE__, {"bstrFullPath: ", kInvalidPathName});
+        if (FAILED(hr = Confine(narrow.c_str(), Confinement::Access::Read, "bstrFullPath: "))) return hr;
         const DWORD attributes = win32.GetFileAttributesA(narrow.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES) {
             const Win32Failure failure = NotFoundOr(::GetLastError(), kFailedToGetAttributes);
@@ -48,9 +49,9 @@ STDMETHODIMP QVFileIO::DirectoryExists(BSTR bstrDirectory, VARIANT_BOOL* bDirExi
     return Guarded("bstrDirectory: ", kFailedToDetermineDirectoryExists, [&] {
         ArgCopy directory(bstrDirectory);
         HRESULT hr = Validate(directory.get(), 1, "bstrDirectory: ", kInvalidPathName);
-        if (FAILED(hr)) return hr;
+        if (FAILED(hr) || FAILED(hr = ConfineArgument(directory.get(), Confinement::Access::Read, "bstrDirectory: "))) return hr;
         VARIANT_BOOL isDirectory = 0;
-        hr = Self()->IsDirectoryName(directory.get(), &isDirectory);
+        hr = Nested()->IsDirectoryName(directory.get(), &isDirectory);
         if (SUCCEEDED(hr) || IsNotFound(hr)) {
             *bDirExists = AsResult(SUCCEEDED(hr) && isDirectory == 1);
             return S_OK;
@@ -65,9 +66,13 @@ STDMETHODIMP QVFileIO::FileExists(BSTR bstrFullPath, VARIANT_BOOL* bFileExists) 
         ArgCopy path(bstrFullPath);
         NarrowPath narrow;
         HRESULT hr = ValidatePath(path.get(), narrow, "bstrFullPath: ");
-        if (FAILED(hr)) return hr;
+        if (FAILED(hr) || FAILED(hr = Confine(narrow.c_str(), Confinement::Access::Read, "bstrFullPath: "))) return hr;
+        if (NamesDevice(path.get())) {  // a device is not a file: nothing is opened
+            *bFileExists = 0;
+            return S_OK;
+        }
         VARIANT_BOOL isDirectory = 0;
-        hr = Self()->DirectoryExists(path.get(), &isDirectory);
+        hr = Nested()->DirectoryExists(path.get(), &isDirectory);
         if (FAILED(hr))
             return Fail(hr, __LINE__, {"bstrFullPath: ", narrow.c_str(), "Error: ", kFailedToDetermineDirectoryExists});
         if (isDirectory) {  // a directory is not a file: nothing is opened
@@ -103,6 +108,8 @@ STDMETHODIMP QVFileIO::GetFreeDiskSpace(BSTR bstrDrive, long* lFreeSpace) {
         // Only the first byte counts: C, C:, C:\ and C:\data\a.txt all ask C:\.
         const std::string ansi = ToAnsi(drive.get());
         const char root[] = {ansi.empty() ? '\0' : ansi[0], ':', '\\', '\0'};
+        const HRESULT refused = ConfineAction(confinement_.AllowsDrive(root[0]), "szDrive: ", root);
+        if (FAILED(refused)) return refused;
         DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
         if (!win32.GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters)) {
             const Win32Failure failure = NotFoundOr(::GetLastError(), kFailedToDetermineDiskSpace);
@@ -120,8 +127,12 @@ STDMETHODIMP QVFileIO::DriveExists(BSTR bstrDrivePath, VARIANT_BOOL* bDriveExist
             ArgCopy path(bstrDrivePath);
             if (path.empty() || path.length() > MAX_PATH)
                 return Fail(E_ABORT, __LINE__, {"bstrFullpath: ", kInvalidPathLength});
+            const std::string ansi = ToAnsi(path.get());
+            HRESULT hr = ConfineAction(confinement_.AllowsDrive(ansi.empty() ? '\0' : ansi[0]), "bstrFullpath: ",
+                                       ansi.c_str());
+            if (FAILED(hr)) return hr;
             long freeSpace = 0;
-            const HRESULT hr = Self()->GetFreeDiskSpace(path.get(), &freeSpace);
+            hr = Nested()->GetFreeDiskSpace(path.get(), &freeSpace);
             // A drive without a medium exists; a letter that names no drive
             // does not.
             if (SUCCEEDED(hr) || hr == kNotReadyResult || hr == kInvalidDriveResult || hr == kPathNotFoundResult) {

@@ -101,8 +101,8 @@ STDMETHODIMP QVFileIO::Read(BSTR bstrFullPath, BSTR* bstrData) {
     return Guarded(kReadLabel, kFailedToRead, [&] {
         ArgCopy path(bstrFullPath);
         NarrowPath szDirPath;
-        const HRESULT hr = ValidatePath(path.get(), szDirPath, "bstrFullPath: ");
-        if (FAILED(hr)) return hr;
+        HRESULT hr = ValidatePath(path.get(), szDirPath, "bstrFullPath: ");
+        if (FAILED(hr) || FAILED(hr = Confine(szDirPath.c_str(), Confinement::Access::Read, kReadLabel))) return hr;
 
         // Others may go on reading and writing the file meanwhile.
         unique_hfile handle(win32.CreateFileA(szDirPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,

@@ -30,7 +30,7 @@ HRESULT QVFileIO::SearchDirectory(BSTR bstrDirPath, BSTR bstrSearchString, std::
         // Matches here first, in listing order. This directory's matches are
         // taken back if it reaches the limit; earlier ones stay.
         unique_bstr matches;
-        hr = Self()->GetDirectoryContents(unique_bstr(NewBstr(prefix + pattern.get())).get(), VARIANT_TRUE,
+        hr = Nested()->GetDirectoryContents(unique_bstr(NewBstr(prefix + pattern.get())).get(), VARIANT_TRUE,
                                           VARIANT_TRUE, matches.put());
         if (FAILED(hr))
             return IsPathNotFound(hr) ? refuse(hr, __LINE__, {"bstrFullpath: ", kPathNotFound})
@@ -49,19 +49,26 @@ HRESULT QVFileIO::SearchDirectory(BSTR bstrDirPath, BSTR bstrSearchString, std::
 
         // Then every subdirectory's tree, in the order of the full listing.
         unique_bstr contents;
-        hr = Self()->GetDirectoryContents(unique_bstr(NewBstr(prefix + L"*")).get(), VARIANT_TRUE, VARIANT_TRUE,
+        hr = Nested()->GetDirectoryContents(unique_bstr(NewBstr(prefix + L"*")).get(), VARIANT_TRUE, VARIANT_TRUE,
                                           contents.put());
         if (FAILED(hr)) return refuse(hr, __LINE__, {"bstrFilePath: ", kFailedToGetDirectoryContents});
         return ForEachListed(std::wstring(contents ? contents.get() : L""), [&](const std::wstring& name) {
             if (IsDotEntry(name)) return S_OK;
             const unique_bstr child(NewBstr(prefix + name));
             VARIANT_BOOL isDirectory = 0;
-            const HRESULT asked = Self()->IsDirectoryName(child.get(), &isDirectory);
+            const HRESULT asked = Nested()->IsDirectoryName(child.get(), &isDirectory);
             // An entry the system holds open is passed over.
             if (asked == HResultFromWin32(ERROR_SHARING_VIOLATION)) return S_OK;
             if (FAILED(asked)) return refuse(asked, __LINE__, {"cbstrFoundDirs: ", kFailedToDetermineIfDirectory});
+            if (!isDirectory) return S_OK;
+            // A link that leads out of the allowed folders is not followed.
+            if (confinement_.Active()) {
+                const std::string narrow = ToAnsi(child.get());
+                if (!confinement_.AllowsEntry(narrow.c_str(), win32.GetFileAttributesA(narrow.c_str()), Confinement::Access::Read))
+                    return S_OK;
+            }
             // A deeper failure has been reported and its message set there.
-            return isDirectory ? SearchDirectory(child.get(), pattern.get(), found, message) : S_OK;
+            return SearchDirectory(child.get(), pattern.get(), found, message);
         });
     } catch (...) {
         return refuse(E_FAIL, __LINE__, {"bstrFilePath: ", kFailedToFindFileOrDirectory});
@@ -75,11 +82,13 @@ STDMETHODIMP QVFileIO::FindFileOrDirectory(BSTR bstrDriveOrPath, BSTR bstrSearch
         // The result must start out empty; a string already there is refused
         // without a record.
         if (*FullPathsFound) return E_INVALIDARG;
+        HRESULT hr = ConfineArgument(path.get(), Confinement::Access::Read, "bstrDriveOrPath: ");
+        if (FAILED(hr)) return hr;
         searchCount_ = 0;
         // One growing text for the whole tree.
         std::wstring found;
         const char* message = "";
-        const HRESULT hr = SearchDirectory(path.get(), pattern.get(), found, message);
+        hr = SearchDirectory(path.get(), pattern.get(), found, message);
         // On a failure the caller still gets what earlier directories found.
         if (!found.empty()) *FullPathsFound = NewBstr(found);
         return FAILED(hr) ? Fail(hr, __LINE__, {"bstrDriveOrPath: ", message}) : S_OK;

@@ -135,16 +135,18 @@ STDMETHODIMP QVFileIO::CreateFile(BSTR bstrFullPath, VARIANT_BOOL bOverwriteExis
     return Guarded("bstrFullpath: ", kFailedToCreateFile, [&] {
         ArgCopy path(bstrFullPath);
         NarrowPath narrow;
-        const HRESULT hr = ValidatePath(path.get(), narrow, "bstrFullpath: ", kInvalidFileName);
-        if (FAILED(hr)) return hr;
+        HRESULT hr = ValidatePath(path.get(), narrow, "bstrFullpath: ", kInvalidFileName);
+        if (FAILED(hr) || FAILED(hr = Confine(narrow.c_str(), Confinement::Access::Change, "bstrFullpath: "))) return hr;
+        if (NamesDevice(path.get()))
+            return Fail(kDeviceRefused, __LINE__, {"bstrFullpath: ", narrow.c_str(), "Error: ", kFailedToCreateFile});
         // A failed query counts as "no file".
         VARIANT_BOOL exists = 0;
-        if (FAILED(Self()->FileExists(path.get(), &exists))) exists = 0;
+        if (FAILED(Nested()->FileExists(path.get(), &exists))) exists = 0;
         // Cleared for the create; a failed create puts them back.
         DWORD saved = INVALID_FILE_ATTRIBUTES;
         if (bOverwriteReadOnly && exists) {
             saved = win32.GetFileAttributesA(narrow.c_str());
-            Self()->ClearFileAttributes(path.get());
+            Nested()->ClearFileAttributes(path.get());
         }
 
         unique_hfile file(win32.CreateFileA(narrow.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
@@ -174,14 +176,16 @@ STDMETHODIMP QVFileIO::WriteToExistingFile(BSTR bstrData, BSTR bstrFullPath, VAR
         if (data.empty()) return Fail(E_INVALIDARG, __LINE__, {"bstrData: ", kNoDataToWrite});
         NarrowPath szDirPath;
         HRESULT hr = ValidatePath(path.get(), szDirPath, "bstrFullPath: ");
-        if (FAILED(hr)) return hr;
+        if (FAILED(hr) || FAILED(hr = Confine(szDirPath.c_str(), Confinement::Access::Change, "bstrFullPath: "))) return hr;
+        if (NamesDevice(path.get()))
+            return Fail(kDeviceRefused, __LINE__, {"bstrFullpath: ", szDirPath.c_str(), "Error: ", kFailedToWriteFile});
         const std::string bytes = DataBytes(data.get());
 
         // Only the path's first character names the drive. Compared in 64
         // bits, so no length wraps past the free space; as the free space is
         // below 2^31, every length that passes fits one WriteFile.
         long freeSpace = 0;
-        hr = Self()->GetFreeDiskSpace(path.get(), &freeSpace);
+        hr = Nested()->GetFreeDiskSpace(path.get(), &freeSpace);
         if (FAILED(hr)) return Fail(hr, __LINE__, {"bstrFullPath: ", kFailedToDetermineDiskSpace});
         if (static_cast<long long>(freeSpace) <= static_cast<long long>(bytes.size()))
             return Fail(E_ABORT, __LINE__, {"bstrFullPath: ", kNotEnoughDiskSpace});
@@ -194,7 +198,7 @@ STDMETHODIMP QVFileIO::WriteToExistingFile(BSTR bstrData, BSTR bstrFullPath, VAR
             return Fail(failure.hr, __LINE__, {"szDirPath: ", szDirPath.c_str(), "Error: ", failure.message});
         }
         if (bOverwriteReadOnly) {
-            hr = Self()->ClearFileAttributes(path.get());
+            hr = Nested()->ClearFileAttributes(path.get());
             if (FAILED(hr))
                 return Fail(hr, __LINE__, {"szDirPath: ", szDirPath.c_str(), "Error: ", kFailedToClearAttributes});
         }
@@ -252,7 +256,7 @@ HRESULT QVFileIO::WriteOrAppend(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL b
     // reserve on the drive of `where`.
     auto checkReserve = [&](BSTR where, const char* label) {
         long freeSpace = 0;
-        const HRESULT hr = Self()->GetFreeDiskSpace(where, &freeSpace);
+        const HRESULT hr = Nested()->GetFreeDiskSpace(where, &freeSpace);
         if (FAILED(hr)) return refuse(hr, __LINE__, {label, kFailedToDetermineDiskSpace});
         return freeSpace > kCreationReserve ? S_OK : refuse(E_ABORT, __LINE__, {label, kNotEnoughDiskSpace});
     };
@@ -262,6 +266,9 @@ HRESULT QVFileIO::WriteOrAppend(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL b
         NarrowPath fullPath;
         HRESULT hr = ValidatePath(path.get(), fullPath, "bstrFullPath: ", kInvalidPathName, &message);
         if (FAILED(hr)) return hr;
+        // Nothing written to a device would be kept.
+        if (NamesDevice(path.get()))
+            return refuse(kDeviceRefused, __LINE__, {"bstrFullPath: ", fullPath.c_str(), "Error: ", kFailedToWriteFile});
 
         // The directory part keeps its last backslash, or the first colon
         // when there is none; a slash separates nothing here.
@@ -277,27 +284,27 @@ HRESULT QVFileIO::WriteOrAppend(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL b
 
         // An empty directory part is refused here by DirectoryExists.
         VARIANT_BOOL directoryExists = 0;
-        hr = Self()->DirectoryExists(bstrPath.get(), &directoryExists);
+        hr = Nested()->DirectoryExists(bstrPath.get(), &directoryExists);
         if (FAILED(hr)) return refuse(hr, __LINE__, {"bstrPath: ", kFailedToDetermineDirectoryExists});
         if (!directoryExists) {
             if (!bCreateDirIfNotFound) return refuse(E_ABORT, __LINE__, {"bstrPath: ", kDirectoryMissing});
             if (FAILED(hr = checkReserve(bstrPath.get(), "bstrPath: "))) return hr;
-            if (FAILED(Self()->CreateDir(bstrPath.get())))
+            if (FAILED(Nested()->CreateDir(bstrPath.get())))
                 return refuse(E_FAIL, __LINE__, {"bstrPath: ", kFailedToCreateDirectory});
         }
 
         VARIANT_BOOL fileExists = 0;
-        hr = Self()->FileExists(path.get(), &fileExists);
+        hr = Nested()->FileExists(path.get(), &fileExists);
         if (FAILED(hr)) return refuse(hr, __LINE__, {"bstrFullPath: ", kFailedToDetermineFileExists});
         if (!fileExists) {
             if (!bCreateFileIfNotFound) return refuse(E_ABORT, __LINE__, {"bstrFullPath: ", kFileNotFound});
             if (FAILED(hr = checkReserve(path.get(), "bstrFullPath: "))) return hr;
-            hr = Self()->CreateFile(path.get(), VARIANT_TRUE, VARIANT_TRUE);
+            hr = Nested()->CreateFile(path.get(), VARIANT_TRUE, VARIANT_TRUE);
             if (FAILED(hr))
                 return refuse(hr, __LINE__, {"bstrFullPath: ", fullPath.c_str(), "Error: ", kFailedToCreateFile});
         }
 
-        hr = Self()->WriteToExistingFile(data.get(), path.get(), append ? 1 : 0, bOverwriteReadOnly);
+        hr = Nested()->WriteToExistingFile(data.get(), path.get(), append ? 1 : 0, bOverwriteReadOnly);
         // A file created here does not outlive a failed write.
         if (FAILED(hr) && !fileExists && !win32.DeleteFileA(fullPath.c_str()))
             Report(HResultFromLastError(), __LINE__, {"bstrFullPath: ", fullPath.c_str(), "Error: ", kFailedToRestore});
@@ -316,8 +323,11 @@ HRESULT QVFileIO::WriteOrAppendOperation(BSTR bstrData, BSTR bstrFullPath, VARIA
                                          VARIANT_BOOL bOverwriteReadOnly, const char* catchMessage) {
     return Guarded("stdstrFullPath: ", catchMessage, [&] {
         ArgCopy data(bstrData), path(bstrFullPath);
+        // Data that is refused keeps that answer.
+        HRESULT hr = data.empty() ? S_OK : ConfineArgument(path.get(), Confinement::Access::Change, "bstrFullPath: ");
+        if (FAILED(hr)) return hr;
         const char* message = "";
-        const HRESULT hr = WriteOrAppend(data.get(), path.get(), bCreateFileIfNotFound, bCreateDirIfNotFound, append,
+        hr = WriteOrAppend(data.get(), path.get(), bCreateFileIfNotFound, bCreateDirIfNotFound, append,
                                          bOverwriteReadOnly, message);
         return FAILED(hr) ? Fail(hr, __LINE__, {"stdstrFullPath: ", message}) : S_OK;
     });

@@ -1,6 +1,7 @@
 #include "object/frame.h"
 #include "object/qvfileio.h"
 #include <cwchar>
+#include <cwctype>
 #include <new>
 
 const char kSourceModule[] = "QVFileIO.cpp";
@@ -31,6 +32,7 @@ const char kFailedToDetermineIfDirectory[] = "Failed to determine if this is a d
 const char kFailedToCloseSearch[] = "Failed to close the search";
 const char kFailedToRestore[] = "Failed to put the file back as it was";
 const char kOutParameterNotNull[] = "The out-parameter was passed as non-null.";
+const char kRefusedByPolicy[] = "Refused by the administrator's policy";
 
 ArgCopy::ArgCopy(BSTR source) {
     if (!source) return;
@@ -51,12 +53,38 @@ Win32Failure NotFoundOr(DWORD error, const char* otherMessage) {
                            otherMessage);
 }
 
+namespace {
+
+// The reserved names, whatever follows the first dot or colon and however
+// many blanks end them: the rule of every Windows, also of those whose
+// ntdll no longer calls "nul.txt" a device.
+bool IsReservedName(const wchar_t* path) {
+    const wchar_t* name = path;
+    for (const wchar_t* p = path; *p; ++p)
+        if (*p == L'\\' || *p == L'/') name = p + 1;
+    std::wstring base(name, wcscspn(name, L".:"));
+    while (!base.empty() && base.back() == L' ') base.pop_back();
+    for (wchar_t& c : base) c = towupper(c);
+    if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL" || base == L"CONIN$" ||
+        base == L"CONOUT$" || base == L"CONERR$")
+        return true;
+    return base.size() == 4 && (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0) &&
+           base[3] >= L'1' && base[3] <= L'9';
+}
+
+}  // namespace
+
 bool NamesDevice(const wchar_t* path) {
+    if (!path || !*path) return false;
     // The system's own rule for device names, from ntdll.
     using IsDosDeviceName = ULONG(WINAPI*)(PCWSTR);
     static const auto isDevice = reinterpret_cast<IsDosDeviceName>(
         reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "RtlIsDosDeviceName_U")));
-    return path && *path && isDevice && isDevice(path) != 0;
+    if ((isDevice && isDevice(path) != 0) || IsReservedName(path)) return true;
+    // The device namespace holds files only below a drive: \\.\C:\x.
+    const bool deviceSpace = (path[0] == L'\\' || path[0] == L'/') && (path[1] == L'\\' || path[1] == L'/') &&
+                             path[2] == L'.' && (path[3] == L'\\' || path[3] == L'/');
+    return deviceSpace && !(iswalpha(path[4]) && path[5] == L':' && (path[6] == L'\\' || path[6] == L'/') && path[7]);
 }
 
 void ComErrorInfo(const char* message) noexcept {
@@ -107,7 +135,7 @@ HRESULT QVFileIO::Refuse(HRESULT hr, const char* label, const char* message, con
 HRESULT QVFileIO::Validate(BSTR path, long fileOrDir, const char* label, const char* invalidMessage,
                            const char** handBack) {
     VARIANT_BOOL valid = 0;
-    const HRESULT hr = Self()->IsValidFileOrDirectoryName(path, fileOrDir, &valid);
+    const HRESULT hr = Nested()->IsValidFileOrDirectoryName(path, fileOrDir, &valid);
     if (FAILED(hr)) return Refuse(hr, label, kFailedToValidate, handBack);
     return valid ? S_OK : Refuse(E_INVALIDARG, label, invalidMessage, handBack);
 }
@@ -117,4 +145,30 @@ HRESULT QVFileIO::ValidatePath(BSTR path, NarrowPath& narrow, const char* label,
     const HRESULT hr = Validate(path, 1, label, invalidMessage, handBack);
     if (FAILED(hr) || narrow.Assign(path)) return hr;
     return Refuse(E_INVALIDARG, label, invalidMessage, handBack);
+}
+
+HRESULT QVFileIO::RefuseByPolicy(const char* label, const char* place) {
+    return Fail(E_ACCESSDENIED, __LINE__, {label, place, "Error: ", kRefusedByPolicy});
+}
+
+HRESULT QVFileIO::Confine(const char* path, Confinement::Access access, const char* label) {
+    if (!Confined() || confinement_.AllowsPath(path, access)) return S_OK;
+    return RefuseByPolicy(label, path);
+}
+
+HRESULT QVFileIO::ConfineArgument(BSTR path, Confinement::Access access, const char* label) {
+    if (!Confined()) return S_OK;
+    VARIANT_BOOL valid = 0;
+    NarrowPath narrow;
+    if (FAILED(Nested()->IsValidFileOrDirectoryName(path, 1, &valid)) || !valid || !narrow.Assign(path)) return S_OK;
+    return Confine(narrow.c_str(), access, label);
+}
+
+HRESULT QVFileIO::ConfineListing(const char* pattern, const char* label) {
+    if (!Confined() || confinement_.AllowsListing(pattern)) return S_OK;
+    return RefuseByPolicy(label, pattern);
+}
+
+HRESULT QVFileIO::ConfineAction(bool allowed, const char* label, const char* what) {
+    return !Confined() || allowed ? S_OK : RefuseByPolicy(label, what);
 }

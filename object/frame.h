@@ -39,6 +39,9 @@ extern const char kFailedToCloseSearch[];
 // A failed call could not undo what it had changed.
 extern const char kFailedToRestore[];
 extern const char kOutParameterNotNull[];
+// The refusal of a place or an action that the administrator's policy does
+// not allow.
+extern const char kRefusedByPolicy[];
 
 // Frame step 1: the operation's own copy of a text argument, up to its
 // first NUL. A null argument stays null, which every step treats as empty.
@@ -103,10 +106,13 @@ bool IsDotEntry(const std::basic_string<Char>& name) {
 inline bool IsPathNotFound(HRESULT hr) { return hr == HResultFromWin32(ERROR_PATH_NOT_FOUND); }
 inline bool IsNotFound(HRESULT hr) { return hr == HResultFromWin32(ERROR_FILE_NOT_FOUND) || IsPathNotFound(hr); }
 
-// Whether a path names a device (CON, NUL, COM1, LPT1, CON.txt, C:\x\NUL)
-// rather than a file. Its attributes are never changed: under Wine, run by
-// an administrator, that would change the device node of the system itself.
+// Whether a path names a device (CON, NUL, COM1, LPT1, CON.txt, C:\x\NUL,
+// CONIN$, \\.\COM1) rather than a file. Nothing is ever written, created,
+// copied or moved there, and its attributes are never changed: writing to
+// NUL loses the data, and under Wine, run by an administrator, changing
+// attributes would change the device node of the system itself.
 bool NamesDevice(const wchar_t* path);
+const HRESULT kDeviceRefused = HResultFromWin32(ERROR_INVALID_NAME);
 
 // A boolean out-value as the system stores it: 1 for true, never -1.
 inline VARIANT_BOOL AsResult(bool value) { return value ? 1 : 0; }

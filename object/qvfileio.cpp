@@ -2,7 +2,19 @@
 #include "server/module.h"
 #include <new>
 
-QVFileIO::QVFileIO(IUnknown* outer) : inner_(*this), outer_(outer ? outer : &inner_) { Module::Lock(); }
+QVFileIO::QVFileIO(IUnknown* outer) : inner_(*this), outer_(outer ? outer : &inner_) {
+    Module::Lock();
+    // The policy as it stands now; what in it allows nothing is recorded.
+    std::vector<Confinement::Problem> problems;
+    try {
+        confinement_.Load(problems);
+    } catch (...) {
+        confinement_.AllowNothing();  // a policy that cannot be read in full
+    }
+    for (const Confinement::Problem& problem : problems)
+        Report(HResultFromWin32(ERROR_INVALID_DATA), __LINE__,
+               {problem.label.c_str(), problem.entry.c_str(), "Error: ", problem.message});
+}
 
 QVFileIO::~QVFileIO() { Module::Unlock(); }
 

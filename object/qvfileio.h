@@ -4,6 +4,7 @@
 #include "qvfileio_idl.h"
 #include "registry/qvregistrymanip.h"
 #include "object/frame.h"
+#include "object/confinement.h"
 
 class QVFileIO : public QVRegistryManip,
                  public IQVFileIO,
@@ -134,8 +135,38 @@ private:
         }
     }
     HRESULT CatchAll(const char* label, const char* message) noexcept;
-    // The object's own interface: every nested operation goes through it.
+    // The object's own interface.
     IQVFileIO* Self() { return static_cast<IQVFileIO*>(this); }
+    // A nested operation: a call through the object's own interface on a
+    // place its caller was allowed to use. Counted while it runs, so that
+    // the administrator's policy is judged on the script's own calls; a
+    // nested operation never waits for messages, so no script call can
+    // arrive while the count is up.
+    class NestedCall {
+    public:
+        explicit NestedCall(QVFileIO& self) : self_(self) { ++self_.nested_; }
+        ~NestedCall() { --self_.nested_; }
+        NestedCall(const NestedCall&) = delete;
+        NestedCall& operator=(const NestedCall&) = delete;
+        IQVFileIO* operator->() const { return self_.Self(); }
+    private:
+        QVFileIO& self_;
+    };
+    NestedCall Nested() { return NestedCall(*this); }
+
+    // The administrator's policy on a script's call: S_OK where it allows
+    // the place (or the object is not confined, or the call is nested),
+    // otherwise E_ACCESSDENIED with one record naming the place. Nothing
+    // else is asked first.
+    HRESULT Confine(const char* path, Confinement::Access access, const char* label);
+    // The same for an argument not validated yet: a path the operation
+    // refuses as invalid keeps that answer, so it is not judged here.
+    HRESULT ConfineArgument(BSTR path, Confinement::Access access, const char* label);
+    HRESULT ConfineListing(const char* pattern, const char* label);
+    HRESULT ConfineKey(HKEY root, BSTR subKey, Confinement::KeyAccess access);
+    HRESULT ConfineAction(bool allowed, const char* label, const char* what);
+    bool Confined() const { return nested_ == 0 && confinement_.Active(); }
+    HRESULT RefuseByPolicy(const char* label, const char* place);
 
     // Private workers
     HRESULT WriteOrAppend(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL bCreateFileIfNotFound,
@@ -150,7 +181,8 @@ private:
     HRESULT MapThroughScript(BSTR bstrServerPath, BSTR bstrSubKey, BSTR bstrRegValue, BSTR bstrDriveRegValue,
                              BSTR bstrSuccessRegValue, BSTR* bstrDrive);
     template <class Call>
-    HRESULT RegistryOperation(lKEY_NAME kKey, bool record, Call&& call) noexcept;
+    HRESULT RegistryOperation(lKEY_NAME kKey, BSTR subKey, Confinement::KeyAccess access, bool record,
+                              Call&& call) noexcept;
     void DeleteSubDirectory(BSTR childPath, const char* child, VARIANT_BOOL bDelSubFiles, VARIANT_BOOL bDelSubDirs);
     HRESULT ValidateOldAndNew(BSTR oldPath, BSTR newPath, NarrowPath& oldNarrow, NarrowPath& newNarrow);
     HRESULT SearchDirectory(BSTR bstrDirPath, BSTR bstrSearchString, std::wstring& found, const char*& message);
@@ -163,4 +195,6 @@ private:
     ULONG refs_ = 0;
     DWORD enabledSafety_ = 0;
     ULONG searchCount_ = 0;
+    Confinement confinement_;
+    ULONG nested_ = 0;
 };

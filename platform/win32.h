@@ -37,6 +37,11 @@ struct Win32Api {
     decltype(&::FileTimeToLocalFileTime) FileTimeToLocalFileTime;
     decltype(&::FileTimeToSystemTime) FileTimeToSystemTime;
     decltype(&::GetFileType) GetFileType;
+    // Where a path really leads, for the administrator's policy
+    decltype(&::GetFullPathNameW) GetFullPathNameW;
+    decltype(&::GetFileAttributesW) GetFileAttributesW;
+    decltype(&::CreateFileW) CreateFileW;
+    decltype(&::GetFinalPathNameByHandleW) GetFinalPathNameByHandleW;
     // The registry
     decltype(&::RegOpenKeyExA) RegOpenKeyExA;
     decltype(&::RegCreateKeyExA) RegCreateKeyExA;
@@ -47,6 +52,8 @@ struct Win32Api {
     decltype(&::RegQueryInfoKeyA) RegQueryInfoKeyA;
     decltype(&::RegEnumKeyExA) RegEnumKeyExA;
     decltype(&::RegCloseKey) RegCloseKey;
+    decltype(&::RegOpenKeyExW) RegOpenKeyExW;
+    decltype(&::RegQueryValueExW) RegQueryValueExW;
     // The workstation
     decltype(&::GetPrivateProfileStringA) GetPrivateProfileStringA;
     decltype(&::GetVersionExA) GetVersionExA;

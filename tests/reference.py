@@ -51,9 +51,11 @@ def code_messages(top):
     found = {t for t in constants.values() if sentence(t)}
     for shape in MESSAGE_SHAPES:
         found |= {unquote(a) for a in re.findall(shape, text) if a.startswith('"') and unquote(a)}
-    # A constant used only in records of the log never reaches a caller.
+    # A constant used only in records of the log (directly, or as a problem
+    # of the policy recorded when an object is made) never reaches a caller.
     log_only = {v for n, v in constants.items() if sentence(v) and
-                len(re.findall(r'\b' + n + r'\b', text)) - 1 == len(re.findall(r'\bReport\([^;]*\b' + n + r'\b', text))}
+                len(re.findall(r'\b' + n + r'\b', text)) - 1 ==
+                len(re.findall(r'\b(?:Report\(|problems\.push_back\()[^;]*\b' + n + r'\b', text))}
     return found - log_only, log_only
 
 

@@ -111,6 +111,11 @@ set_tests_properties(logfallback PROPERTIES FIXTURES_REQUIRED unprivileged RESOU
 qv_add_test(script.links COMMAND sh ${CMAKE_SOURCE_DIR}/tests/links.sh ${WINE_PREFIX})
 set_tests_properties(script.links PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix)
 
+# The administrator's policy: spellings of places outside it refused, the
+# disk and the registry as they were; the policy's own cases.
+qv_add_test(confinement COMMAND sh ${CMAKE_SOURCE_DIR}/tests/confinement.sh ${WINE_PREFIX})
+set_tests_properties(confinement PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix TIMEOUT 600)
+
 # A real full disk: a tmpfs mounted by root (exit 77, skipped, where refused).
 qv_add_test(diskfull COMMAND sh ${CMAKE_SOURCE_DIR}/tests/diskfull.sh ${WINE_PREFIX})
 set_tests_properties(diskfull PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix SKIP_RETURN_CODE 77)

@@ -23,6 +23,8 @@ LONG ReadMachineValue(const char* subKey, const char* name, void* data, DWORD si
 
 // A start that fails is only logged: the call still answers S_OK.
 STDMETHODIMP QVFileIO::StartOrmik() {
+    const HRESULT refused = ConfineAction(confinement_.AllowsHelper(), "OrmikStart: ", "Ormik.exe");
+    if (FAILED(refused)) return refused;
     DWORD startSwitch = 0;  // a shorter value leaves the rest zero
     LONG code = ReadMachineValue(kSwitchKey, "OrmikStart", &startSwitch, sizeof startSwitch);
     if (code != ERROR_SUCCESS) return HResultFromFailedCall(static_cast<DWORD>(code));

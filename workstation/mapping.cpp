@@ -46,6 +46,7 @@ STDMETHODIMP QVFileIO::MapNetworkDrive(BSTR bstrServerPath, BSTR bstrSubKey, BST
         if (FAILED(hr)) return hr;
         if (*bstrDrive) return Fail(E_INVALIDARG, __LINE__, {"bstrDrive: ", kOutParameterNotNull});
         std::string path = ToAnsi(server.get());
+        if (FAILED(hr = ConfineAction(confinement_.AllowsDriveMapping(), "bstrServerPath: ", path.c_str()))) return hr;
         if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\')
             return MapThroughScript(server.get(), subKey.get(), regValue.get(), driveValue.get(), successValue.get(),
                                     bstrDrive);
@@ -55,7 +56,7 @@ STDMETHODIMP QVFileIO::MapNetworkDrive(BSTR bstrServerPath, BSTR bstrSubKey, BST
         if (!path.empty() && path.back() == '\\') path.pop_back();
         unique_bstr drive(NewBstrFromAnsi(path));
         long freeSpace = 0;
-        if (Self()->GetFreeDiskSpace(drive.get(), &freeSpace) == HResultFromWin32(ERROR_NOT_READY))
+        if (Nested()->GetFreeDiskSpace(drive.get(), &freeSpace) == HResultFromWin32(ERROR_NOT_READY))
             return Fail(E_FAIL, __LINE__, {"Error: ", "The drive or device is not ready for reading"});
         *bstrDrive = drive.release();
         return S_OK;

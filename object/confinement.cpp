@@ -1,0 +1,374 @@
+#include "object/confinement.h"
+#include "platform/raii.h"
+#include "platform/text.h"
+#include <cstring>
+#include <cwctype>
+
+namespace {
+
+const wchar_t kPolicyKey[] = L"SOFTWARE\\Policies\\QVFileIO";
+// The policy's own key, as either width's registry view names it: never
+// written or deleted through the object.
+const wchar_t* const kOwnKeys[] = {L"SOFTWARE\\Policies\\QVFileIO", L"SOFTWARE\\WOW6432Node\\Policies\\QVFileIO"};
+
+const char kUnreadable[] = "The policy could not be read: it allows nothing";
+const char kWrongType[] = "The policy value is not of the type its name asks for: it allows nothing";
+const char kNotWholePath[] = "The policy entry is not a whole path: it allows nothing";
+const char kNotKeyWithRoot[] = "The policy entry is not a registry key with its root: it allows nothing";
+
+struct RootName {
+    const wchar_t* name;
+    HKEY root;
+};
+const RootName kRoots[] = {
+    {L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},     {L"HKCR", HKEY_CLASSES_ROOT},
+    {L"HKEY_CURRENT_USER", HKEY_CURRENT_USER},     {L"HKCU", HKEY_CURRENT_USER},
+    {L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},   {L"HKLM", HKEY_LOCAL_MACHINE},
+    {L"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG}, {L"HKCC", HKEY_CURRENT_CONFIG},
+};
+
+// Names compare as the file system and the registry compare them.
+bool SameText(const wchar_t* a, const wchar_t* b, size_t length) {
+    return length == 0 || ::CompareStringOrdinal(a, static_cast<int>(length), b, static_cast<int>(length), TRUE) ==
+                              CSTR_EQUAL;
+}
+
+enum class Relation { Outside, At, Below };
+
+// Where `path` lies against `base`; both without a closing backslash, an
+// empty base being the root of everything.
+Relation Relate(const std::wstring& path, const std::wstring& base) {
+    if (base.empty()) return path.empty() ? Relation::At : Relation::Below;
+    if (path.size() < base.size() || !SameText(path.c_str(), base.c_str(), base.size())) return Relation::Outside;
+    if (path.size() == base.size()) return Relation::At;
+    return path[base.size()] == L'\\' ? Relation::Below : Relation::Outside;
+}
+
+void TrimSeparators(std::wstring& path) {
+    while (!path.empty() && path.back() == L'\\') path.pop_back();
+}
+
+// The system's full path of `path`: the current folder and drive applied,
+// "." and ".." taken out, slashes turned, trailing dots and blanks dropped,
+// device names turned into the device's path.
+bool FullPath(const std::wstring& path, std::wstring& full) {
+    if (path.empty()) return false;
+    full.assign(MAX_PATH, L'\0');
+    DWORD length = win32.GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
+    if (length >= full.size()) {
+        full.assign(length + 1, L'\0');
+        length = win32.GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
+    }
+    if (length == 0 || length >= full.size()) return false;
+    full.resize(length);
+    return true;
+}
+
+// A name the system keeps as written: not empty, not dots and blanks
+// alone, not ending in a dot or a blank.
+bool PlainName(const std::wstring& name) {
+    return !name.empty() && name.find_first_not_of(L". ") != std::wstring::npos && name.back() != L'.' &&
+           name.back() != L' ';
+}
+
+bool IsMissing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+// What the system opens for an existing `path`, links followed, as a path
+// without its \\?\ prefix and closing backslash.
+bool FinalPath(const std::wstring& path, std::wstring& final, DWORD& error) {
+    unique_hfile handle(win32.CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle) {
+        error = ::GetLastError();
+        return false;
+    }
+    const DWORD flags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
+    final.assign(MAX_PATH, L'\0');
+    DWORD length = win32.GetFinalPathNameByHandleW(handle.get(), &final[0], static_cast<DWORD>(final.size()), flags);
+    if (length >= final.size()) {
+        final.assign(length + 1, L'\0');
+        length = win32.GetFinalPathNameByHandleW(handle.get(), &final[0], static_cast<DWORD>(final.size()), flags);
+    }
+    if (length == 0 || length >= final.size()) {
+        error = ERROR_INVALID_NAME;
+        return false;
+    }
+    final.resize(length);
+    if (final.compare(0, 8, L"\\\\?\\UNC\\") == 0)
+        final.replace(0, 8, L"\\\\");
+    else if (final.compare(0, 4, L"\\\\?\\") == 0)
+        final.erase(0, 4);
+    TrimSeparators(final);
+    return true;
+}
+
+// Where the full path `full` leads: the final path of its deepest existing
+// part, then the parts that do not exist yet, as written. False where that
+// cannot be told for certain.
+bool Resolve(std::wstring probe, std::wstring& place) {
+    std::wstring rest;
+    TrimSeparators(probe);
+    for (;;) {
+        // A drive alone names the drive's current folder: ask for its root.
+        const std::wstring asked = !probe.empty() && probe.back() == L':' ? probe + L'\\' : probe;
+        DWORD error = 0;
+        if (FinalPath(asked, place, error)) {
+            place += rest;
+            return true;
+        }
+        const size_t cut = probe.find_last_of(L'\\');
+        if (!IsMissing(error) || cut == std::wstring::npos || cut == 0 || asked.back() == L'\\') return false;
+        const std::wstring name = probe.substr(cut + 1);
+        if (!PlainName(name)) return false;
+        rest.insert(0, L"\\" + name);
+        probe.resize(cut);
+    }
+}
+
+enum class Look { Plain, Unsure };
+
+// Whether the parts of `full` below `base` are plain entries, no link
+// among them: then the place is below base as written. Parts that do not
+// exist yet are made plain by the call that makes them.
+Look PlainBelow(const std::wstring& full, const std::wstring& base) {
+    for (size_t start = base.size(); start < full.size();) {
+        size_t end = full.find(L'\\', start + 1);
+        if (end == std::wstring::npos) end = full.size();
+        if (!PlainName(full.substr(start + 1, end - start - 1))) return Look::Unsure;
+        const DWORD attributes = win32.GetFileAttributesW(full.substr(0, end).c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) return IsMissing(::GetLastError()) ? Look::Plain : Look::Unsure;
+        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return Look::Unsure;
+        start = end;
+    }
+    return Look::Plain;
+}
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// A drive's path (C:\data) or a share's (\\server\share\data); no wildcard.
+bool IsWholePath(const std::wstring& entry) {
+    if (entry.size() < 3 || entry.find_first_of(L"*?\"<>|") != std::wstring::npos) return false;
+    if (iswalpha(entry[0]) && entry[1] == L':' && IsSeparator(entry[2])) return true;
+    return IsSeparator(entry[0]) && IsSeparator(entry[1]) && !IsSeparator(entry[2]) && entry[2] != L'.';
+}
+
+// A value of the policy key: its type and bytes. ERROR_FILE_NOT_FOUND when
+// it is not there.
+LONG ReadValue(HKEY key, const wchar_t* name, DWORD& type, std::vector<BYTE>& data) {
+    DWORD size = 0;
+    LONG code = win32.RegQueryValueExW(key, name, nullptr, &type, nullptr, &size);
+    for (int attempt = 0; code == ERROR_SUCCESS && attempt < 3; ++attempt) {
+        data.resize(size + sizeof(wchar_t) * 2);  // room for missing terminators
+        DWORD got = size;
+        code = win32.RegQueryValueExW(key, name, nullptr, &type, data.data(), &got);
+        if (code == ERROR_MORE_DATA) {
+            size = got;
+            code = ERROR_SUCCESS;
+            continue;
+        }
+        if (code == ERROR_SUCCESS) {
+            data.resize(got);
+            break;
+        }
+    }
+    return code;
+}
+
+std::string Narrow(const std::wstring& text) { return ToAnsi(text.c_str()); }
+
+// The strings of a REG_MULTI_SZ value, or false with a problem recorded.
+bool ReadStrings(HKEY key, const wchar_t* name, std::vector<std::wstring>& strings,
+                 std::vector<Confinement::Problem>& problems) {
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    const LONG code = ReadValue(key, name, type, data);
+    if (code == ERROR_FILE_NOT_FOUND) return false;
+    const std::string label = Narrow(name) + ": ";
+    if (code != ERROR_SUCCESS) {
+        problems.push_back({label, "", kUnreadable});
+        return false;
+    }
+    if (type != REG_MULTI_SZ) {
+        problems.push_back({label, "", kWrongType});
+        return false;
+    }
+    const wchar_t* text = reinterpret_cast<const wchar_t*>(data.data());
+    const size_t count = data.size() / sizeof(wchar_t);
+    for (size_t start = 0; start < count;) {
+        size_t end = start;
+        while (end < count && text[end]) ++end;
+        if (end > start) strings.emplace_back(text + start, end - start);
+        start = end + 1;
+    }
+    return true;
+}
+
+// A REG_DWORD flag: only 1 allows.
+bool ReadFlag(HKEY key, const wchar_t* name, std::vector<Confinement::Problem>& problems) {
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    const LONG code = ReadValue(key, name, type, data);
+    if (code == ERROR_FILE_NOT_FOUND) return false;
+    if (code != ERROR_SUCCESS || type != REG_DWORD || data.size() != sizeof(DWORD)) {
+        problems.push_back({Narrow(name) + ": ", "", code != ERROR_SUCCESS ? kUnreadable : kWrongType});
+        return false;
+    }
+    DWORD value = 0;
+    memcpy(&value, data.data(), sizeof value);
+    return value == 1;
+}
+
+}  // namespace
+
+void Confinement::Load(std::vector<Problem>& problems) {
+    unique_hkey policy;
+    const LONG code =
+        win32.RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPolicyKey, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, policy.put());
+    if (code == ERROR_FILE_NOT_FOUND) return;
+    active_ = true;
+    if (code != ERROR_SUCCESS) {
+        problems.push_back({"Policy: ", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\QVFileIO", kUnreadable});
+        return;
+    }
+    LoadFolders(policy.get(), L"Folders", true, problems);
+    LoadFolders(policy.get(), L"ReadOnlyFolders", false, problems);
+    LoadKeys(policy.get(), problems);
+    driveMapping_ = ReadFlag(policy.get(), L"DriveMapping", problems);
+    helper_ = ReadFlag(policy.get(), L"Helper", problems);
+}
+
+void Confinement::AllowNothing() {
+    active_ = true;
+    driveMapping_ = helper_ = false;
+    folders_.clear();
+    keys_.clear();
+}
+
+void Confinement::LoadFolders(HKEY policy, const wchar_t* name, bool writable, std::vector<Problem>& problems) {
+    std::vector<std::wstring> entries;
+    if (!ReadStrings(policy, name, entries, problems)) return;
+    for (const std::wstring& entry : entries) {
+        Folder folder{L"", L"", writable};
+        if (!IsWholePath(entry) || !FullPath(entry, folder.path)) {
+            problems.push_back({Narrow(name) + ": ", Narrow(entry), kNotWholePath});
+            continue;
+        }
+        TrimSeparators(folder.path);
+        folders_.push_back(std::move(folder));
+    }
+}
+
+void Confinement::LoadKeys(HKEY policy, std::vector<Problem>& problems) {
+    std::vector<std::wstring> entries;
+    if (!ReadStrings(policy, L"RegistryKeys", entries, problems)) return;
+    for (const std::wstring& entry : entries) {
+        std::wstring path = entry;
+        while (!path.empty() && path.back() == L'\\') path.pop_back();
+        const size_t cut = path.find(L'\\');
+        const std::wstring rootName = path.substr(0, cut);
+        path = cut == std::wstring::npos ? L"" : path.substr(cut + 1);
+        const RootName* root = nullptr;
+        for (const RootName& known : kRoots)
+            if (rootName.size() == wcslen(known.name) && SameText(rootName.c_str(), known.name, rootName.size()))
+                root = &known;
+        if (!root || (!path.empty() && (path.front() == L'\\' || path.find(L"\\\\") != std::wstring::npos))) {
+            problems.push_back({"RegistryKeys: ", Narrow(entry), kNotKeyWithRoot});
+            continue;
+        }
+        keys_.push_back({root->root, path});
+    }
+}
+
+// Each folder's final path, asked once, the first time a spelling needs it.
+void Confinement::ResolveFolders() {
+    if (resolved_) return;
+    resolved_ = true;
+    for (Folder& folder : folders_) {
+        std::wstring place;
+        if (Resolve(folder.path, place) && Relate(place, folder.path) != Relation::At) folder.final = place;
+    }
+}
+
+bool Confinement::Matches(const std::wstring& place, Access access, bool finalForms) const {
+    for (const Folder& folder : folders_)
+        for (const std::wstring* form : {&folder.path, &folder.final}) {
+            if (form->empty() || (form == &folder.final && !finalForms)) continue;
+            const Relation relation = Relate(place, *form);
+            if (relation == Relation::Outside) continue;
+            if (access == Access::Read || (folder.writable && (access == Access::CreateFolder || relation == Relation::Below)))
+                return true;
+        }
+    return false;
+}
+
+bool Confinement::Allows(const std::wstring& full, Access access) {
+    std::wstring written = full;
+    TrimSeparators(written);
+    // The path as written lies in a folder, and no link lies on the way:
+    // the common case, a few attribute reads.
+    for (const Folder& folder : folders_)
+        for (const std::wstring* form : {&folder.path, &folder.final}) {
+            if (form->empty()) continue;
+            const Relation relation = Relate(written, *form);
+            const bool granted = relation != Relation::Outside &&
+                                 (access == Access::Read ||
+                                  (folder.writable && (access == Access::CreateFolder || relation == Relation::Below)));
+            if (granted && PlainBelow(written, *form) == Look::Plain) return true;
+        }
+    // Any other spelling is judged by what the system opens.
+    std::wstring place;
+    if (!Resolve(full, place)) return false;
+    ResolveFolders();
+    return Matches(place, access, true);
+}
+
+bool Confinement::AllowsPath(const char* path, Access access) {
+    if (!active_) return true;
+    std::wstring full;
+    return path && FullPath(FromAnsi(path, strlen(path)), full) && Allows(full, access);
+}
+
+bool Confinement::AllowsListing(const char* pattern) {
+    if (!active_) return true;
+    std::wstring full;
+    if (!pattern || !FullPath(FromAnsi(pattern, strlen(pattern)), full)) return false;
+    const size_t cut = full.find_last_of(L'\\');
+    if (cut == std::wstring::npos) return false;
+    full.resize(cut + 1);
+    return Allows(full, Access::Read);
+}
+
+bool Confinement::AllowsEntry(const char* path, DWORD attributes, Access access) {
+    if (!active_ || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
+    return AllowsPath(path, access);
+}
+
+bool Confinement::AllowsDrive(char letter) const {
+    if (!active_) return true;
+    const wchar_t drive = towupper(static_cast<wchar_t>(static_cast<unsigned char>(letter)));
+    for (const Folder& folder : folders_)
+        for (const std::wstring* form : {&folder.path, &folder.final})
+            if (form->size() >= 2 && (*form)[1] == L':' && towupper((*form)[0]) == drive) return true;
+    return false;
+}
+
+bool Confinement::AllowsKey(HKEY root, const char* subKey, KeyAccess access) const {
+    if (!active_) return true;
+    const std::wstring path = subKey ? FromAnsi(subKey, strlen(subKey)) : std::wstring();
+    // Every backslash must separate two names: anything else cannot be
+    // judged for certain.
+    if (!path.empty() && (path.front() == L'\\' || path.back() == L'\\' || path.find(L"\\\\") != std::wstring::npos))
+        return false;
+    if (access != KeyAccess::Read && root == HKEY_LOCAL_MACHINE)
+        for (const wchar_t* own : kOwnKeys) {
+            if (Relate(path, own) != Relation::Outside) return false;
+            if (access == KeyAccess::DeleteKey && Relate(own, path) != Relation::Outside) return false;
+        }
+    for (const Key& key : keys_) {
+        if (key.root != root) continue;
+        const Relation relation = Relate(path, key.path);
+        if (relation == Relation::Below || (relation == Relation::At && access != KeyAccess::DeleteKey)) return true;
+    }
+    return false;
+}
