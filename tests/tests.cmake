@@ -26,7 +26,7 @@ set_tests_properties(setup PROPERTIES FIXTURES_SETUP registered)
 set_tests_properties(cleanup PROPERTIES FIXTURES_CLEANUP registered)
 
 file(GLOB CPP_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/cpp/*.cpp)
-add_executable(qvtests ${CPP_TESTS} $<TARGET_OBJECTS:qvcore>)
+add_executable(qvtests ${CPP_TESTS} ${CMAKE_SOURCE_DIR}/tests/fakepage.c $<TARGET_OBJECTS:qvcore>)
 target_include_directories(qvtests PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR})
 target_compile_definitions(qvtests PRIVATE ${WIN_DEFINES} QV_DLL_PATH="${DLL_WIN}")
 target_link_options(qvtests PRIVATE ${STATIC_RUNTIME})

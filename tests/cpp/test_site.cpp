@@ -1,0 +1,286 @@
+// The site part of the policy: origins as the system's URL parser reads
+// them, zones as its security manager maps them, the page's URL as a
+// container hands it over, and the policy as the registry holds it.
+#include "object/site.h"
+#include "tests/cpp/support.h"
+#include "platform/text.h"
+#include "tests/fakepage.h"
+#include <mshtml.h>
+#include <urlmon.h>
+
+namespace {
+
+const wchar_t kIntranet[] = L"https://intranet.example.com";
+
+// A container's site: it answers a service provider, the host's security
+// manager, the browser and a client site with its document, each only when
+// given one. Lives on the stack and counts its references.
+class FakeSite : public IServiceProvider, public IOleClientSite, public IOleContainer,
+                 public IInternetHostSecurityManager {
+public:
+    FakeSite(IUnknown* browser, IUnknown* document, bool services, bool securityManager)
+        : services_(services || browser || securityManager), securityManager_(securityManager) {
+        *browser_.put() = browser;
+        *document_.put() = document;
+    }
+    ULONG refs() const { return refs_; }
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
+        *object = nullptr;
+        if (IsEqualIID(riid, IID_IUnknown)) *object = static_cast<IServiceProvider*>(this);
+        if (IsEqualIID(riid, IID_IServiceProvider) && services_) *object = static_cast<IServiceProvider*>(this);
+        if (IsEqualIID(riid, IID_IOleClientSite) && document_) *object = static_cast<IOleClientSite*>(this);
+        if (IsEqualIID(riid, IID_IOleContainer) && document_) *object = static_cast<IOleContainer*>(this);
+        if (IsEqualIID(riid, IID_IInternetHostSecurityManager) && securityManager_)
+            *object = static_cast<IInternetHostSecurityManager*>(this);
+        // The container stands in for its document.
+        if (IsEqualIID(riid, IID_IHTMLDocument2) && document_) return document_->QueryInterface(riid, object);
+        if (!*object) return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+    STDMETHODIMP_(ULONG) Release() override { return --refs_; }
+    STDMETHODIMP QueryService(REFGUID service, REFIID riid, void** object) override {
+        *object = nullptr;
+        if (IsEqualGUID(service, SID_SWebBrowserApp) && browser_) return browser_->QueryInterface(riid, object);
+        if (IsEqualGUID(service, SID_SInternetHostSecurityManager)) return QueryInterface(riid, object);
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP GetContainer(IOleContainer** container) override {
+        return QueryInterface(IID_IOleContainer, reinterpret_cast<void**>(container));
+    }
+    STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
+    STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
+    STDMETHODIMP ShowObject() override { return E_NOTIMPL; }
+    STDMETHODIMP OnShowWindow(BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
+    STDMETHODIMP ParseDisplayName(IBindCtx*, LPOLESTR, ULONG*, IMoniker**) override { return E_NOTIMPL; }
+    STDMETHODIMP EnumObjects(DWORD, IEnumUnknown**) override { return E_NOTIMPL; }
+    STDMETHODIMP LockContainer(BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP GetSecurityId(BYTE*, DWORD*, DWORD_PTR) override { return E_NOTIMPL; }
+    STDMETHODIMP ProcessUrlAction(DWORD, BYTE*, DWORD, BYTE*, DWORD, DWORD, DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP QueryCustomPolicy(REFGUID, BYTE**, DWORD*, BYTE*, DWORD, DWORD) override { return E_NOTIMPL; }
+
+private:
+    com_ptr<IUnknown> browser_, document_;
+    bool services_, securityManager_;
+    ULONG refs_ = 0;
+};
+
+IUnknown* Browser(const std::wstring& url, HRESULT answer = S_OK) {
+    return NewFakeBrowser(url.data(), static_cast<UINT>(url.size()), answer);
+}
+IUnknown* Document(const std::wstring& url, HRESULT answer = S_OK) {
+    return NewFakeDocument(url.data(), static_cast<UINT>(url.size()), answer);
+}
+
+SitePolicy Sites(std::vector<std::wstring> sites) {
+    SitePolicy policy;
+    policy.hasSites = true;
+    policy.sites = std::move(sites);
+    return policy;
+}
+
+// Keys of the registry written by a test and removed after it, whatever happens.
+class ScopedKey {
+public:
+    ScopedKey(HKEY root, const wchar_t* path) : root_(root), path_(path) {
+        ::RegDeleteTreeW(root_, path_.c_str());
+        ::RegCreateKeyExW(root_, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, key_.put(),
+                          nullptr);
+    }
+    ~ScopedKey() {
+        key_.reset();
+        ::RegDeleteTreeW(root_, path_.c_str());
+    }
+    void Set(const wchar_t* name, DWORD type, const void* data, size_t size) {
+        ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExW(key_.get(), name, 0, type, static_cast<const BYTE*>(data),
+                                                  static_cast<DWORD>(size)));
+    }
+    void Set(const wchar_t* name, DWORD value) { Set(name, REG_DWORD, &value, sizeof value); }
+
+private:
+    HKEY root_;
+    std::wstring path_;
+    unique_hkey key_;
+};
+
+TEST(SiteTest, OriginsComparedAsTheSystemParsesThem) {
+    std::vector<std::wstring> many;
+    for (int i = 0; i < 5000; ++i) many.push_back(L"https://host" + std::to_wstring(i) + L".example.com");
+    std::vector<std::wstring> manyThenIntranet = many;
+    manyThenIntranet.push_back(kIntranet);
+    const std::wstring longPath(8000, L'x');
+    const struct {
+        std::wstring url;
+        std::vector<std::wstring> sites;
+        bool listed;
+    } cases[] = {
+        {L"https://intranet.example.com", {kIntranet}, true},
+        {L"https://intranet.example.com/app/page.html?x=1#top", {kIntranet}, true},
+        {L"https://INTRANET.Example.COM:443/", {kIntranet}, true},
+        {L"https://intranet.example.com./", {kIntranet}, true},
+        {L"https://user@intranet.example.com/", {kIntranet}, true},
+        {L"https://intr%61net.example.com/", {kIntranet}, true},
+        {L"https://intranet.example.com/" + longPath, {kIntranet}, true},
+        {L"https://intranet.example.com.evil.test/", {kIntranet}, false},
+        {L"https://evil-intranet.example.com/", {kIntranet}, false},
+        {L"https://intranet.example.com@evil.test/", {kIntranet}, false},
+        {L"https://intranet.example.com%2eevil.test/", {kIntranet}, false},
+        {L"http://intranet.example.com/", {kIntranet}, false},
+        {L"https://intranet.example.com:8443/", {kIntranet}, false},
+        {L"https://evil.test/?https://intranet.example.com", {kIntranet}, false},
+        {L"https://evil.test/" + longPath + L"#https://intranet.example.com", {kIntranet}, false},
+        {L"file:///C:/intranet.example.com/page.html", {kIntranet, L"file:///C:/"}, false},
+        {L"about:blank", {kIntranet, L"about:blank"}, false},
+        {L"https://\x0456ntranet.example.com/", {kIntranet}, false},  // a Cyrillic letter i
+        {L"", {kIntranet}, false},
+        {L"intranet.example.com", {kIntranet}, false},
+        {L"http://server:8080/app", {L"http://server:8080"}, true},
+        {L"http://SERVER:8080", {L"http://server:8080"}, true},
+        {L"http://server/", {L"http://server:8080"}, false},
+        {L"https://a.corp.example.com/", {L"https://*.corp.example.com"}, true},
+        {L"https://a.b.corp.example.com/", {L"https://*.corp.example.com"}, true},
+        {L"https://corp.example.com/", {L"https://*.corp.example.com"}, false},
+        {L"https://evilcorp.example.com/", {L"https://*.corp.example.com"}, false},
+        {L"https://a.corp.example.com.evil.test/", {L"https://*.corp.example.com"}, false},
+        {L"http://a.corp.example.com/", {L"https://*.corp.example.com"}, false},
+        {L"https://b\x00fc" L"cher.example/", {L"https://xn--bcher-kva.example"}, true},
+        {L"https://xn--bcher-kva.example/", {L"https://b\x00fc" L"cher.example."}, true},
+        {L"ftp://intranet.example.com/", {L"ftp://intranet.example.com"}, false},
+        {L"https://intranet.example.com/", {L"  https://intranet.example.com  "}, true},
+        {L"https://intranet.example.com/", manyThenIntranet, true},
+        {L"https://intranet.example.com/", many, false},
+        // Entries that are not plain origins allow nothing.
+        {L"https://intranet.example.com/app", {L"https://intranet.example.com/app"}, false},
+        {L"https://intranet.example.com/?q", {L"https://intranet.example.com/?q"}, false},
+        {L"https://intranet.example.com/#f", {L"https://intranet.example.com#f"}, false},
+        {L"https://intranet.example.com/", {L"https://user@intranet.example.com"}, false},
+        {L"https://intranet.example.com/", {L"https://intranet.*.com"}, false},
+        {L"https://intranet.example.com/", {L"https://*intranet.example.com"}, false},
+        {L"https://intranet.example.com/", {L"https://*.*.example.com"}, false},
+        {L"https://intranet.example.com/", {L"https://*"}, false},
+        {L"https://intranet.example.com/", {L"*"}, false},
+        {L"https://intranet.example.com/", {L"intranet.example.com"}, false},
+        {L"https://intranet.example.com:0/", {L"https://intranet.example.com:0"}, false},
+        {L"https://intranet.example.com/", {L"https://intranet.example.com:99999"}, false},
+        {L"https://intranet.example.com/", {L""}, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.listed, OriginListed(c.url.c_str(), c.sites))
+            << ToAnsi(c.url.substr(0, 80).c_str()) << " against " << ToAnsi(c.sites.back().c_str());
+    EXPECT_FALSE(OriginListed(nullptr, {kIntranet}));
+}
+
+TEST(SiteTest, ZonesAsTheSecurityManagerMapsThem) {
+    ScopedKey domains(HKEY_CURRENT_USER,
+                      L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ZoneMap\\Domains\\qvsite.test");
+    ScopedKey intranet(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ZoneMap"
+                                          L"\\Domains\\qvsite.test\\intra");
+    ScopedKey trusted(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ZoneMap"
+                                         L"\\Domains\\qvsite.test\\trusted");
+    ScopedKey restricted(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ZoneMap"
+                                            L"\\Domains\\qvsite.test\\bad");
+    intranet.Set(L"https", 1);
+    trusted.Set(L"https", 2);
+    restricted.Set(L"*", 4);
+    const struct {
+        const wchar_t* url;
+        bool hasSites;
+        DWORD zones;
+        bool allowed;
+    } cases[] = {
+        {L"https://intra.qvsite.test/", false, 1u << 1, true},
+        {L"https://intra.qvsite.test/", false, 1u << 2 | 1u << 3, false},
+        {L"http://intra.qvsite.test/", false, 1u << 1, false},  // mapped for https only
+        {L"https://trusted.qvsite.test/", false, 1u << 2, true},
+        {L"https://elsewhere.qvsite.test/", false, 1u << 3, true},
+        {L"https://elsewhere.qvsite.test/", false, 0x17, false},
+        {L"https://bad.qvsite.test/", false, 1u << 4, true},
+        {L"https://bad.qvsite.test/", false, 0x0F, false},
+        {L"file:///C:/page.html", false, 1u << 0, true},
+        {L"file:///C:/page.html", false, 0x1E, false},
+        {L"https:intranet", false, 0xFFFFFFFF, false},  // no host: an invalid zone
+        {L"https://intra.qvsite.test/", false, 0, false},
+        {L"https://intranet.example.com/", true, 1u << 1, true},
+        {L"https://intra.qvsite.test/", true, 1u << 1, true},
+        {L"https://elsewhere.qvsite.test/", true, 1u << 1, false},
+    };
+    for (const auto& c : cases) {
+        SitePolicy policy = c.hasSites ? Sites({kIntranet}) : SitePolicy();
+        policy.hasZones = true;
+        policy.zones = c.zones;
+        FakeSite site(Browser(c.url), nullptr, true, true);
+        std::wstring url;
+        EXPECT_EQ(c.allowed, PageAllowed(static_cast<IServiceProvider*>(&site), policy, url))
+            << ToAnsi(c.url) << " with zones " << c.zones;
+        EXPECT_EQ(c.url, url);
+    }
+    EXPECT_FALSE(ZoneInMask(URLZONE_INVALID, 0xFFFFFFFF));
+    EXPECT_FALSE(ZoneInMask(5, 0xFFFFFFFF)) << "zones past the restricted sites are not in the mask";
+}
+
+TEST(SiteTest, PageUrlFromTheContainer) {
+    const std::wstring intranet = L"https://intranet.example.com/app", evil = L"https://evil.test/";
+    const std::wstring withNul(L"https://intranet.example.com\0.evil.test/", 41);
+    const struct {
+        const char* what;
+        IUnknown* browser;
+        IUnknown* document;
+        bool services, securityManager;
+        const wchar_t* url;  // null: none can be had
+        bool browserSite, allowed;
+    } cases[] = {
+        {"the browser's URL", Browser(intranet), nullptr, true, true, intranet.c_str(), true, true},
+        {"the document's URL", nullptr, Document(intranet), false, false, intranet.c_str(),
+         true, true},
+        {"the browser before the document", Browser(evil), Document(intranet), true, true,
+         evil.c_str(), true, false},
+        {"a security manager without a page", nullptr, nullptr, true, true, nullptr, true, false},
+        {"a browser that fails", Browser(intranet, E_FAIL), nullptr, true, true, nullptr, true, false},
+        {"a document that fails", nullptr, Document(intranet, E_FAIL), false, false, nullptr, true,
+         false},
+        {"a URL with a NUL inside", Browser(withNul), nullptr, true, true, nullptr, true, false},
+        {"an empty URL", Browser(L""), nullptr, true, true, nullptr, true, false},
+        {"a script host's site, answering no service", nullptr, nullptr, true, false, nullptr, false, true},
+        {"a site answering nothing", nullptr, nullptr, false, false, nullptr, false, true},
+    };
+    for (const auto& c : cases) {
+        FakeSite site(c.browser, c.document, c.services, c.securityManager);
+        IUnknown* unknown = static_cast<IServiceProvider*>(&site);
+        std::wstring url = L"sentinel";
+        const HRESULT hr = PageUrl(unknown, url);
+        EXPECT_EQ(c.url != nullptr, SUCCEEDED(hr)) << c.what << ": " << Hex(hr);
+        EXPECT_EQ(c.url ? c.url : L"", url) << c.what;
+        EXPECT_EQ(c.browserSite, IsBrowserSite(unknown)) << c.what;
+        EXPECT_EQ(c.allowed, PageAllowed(unknown, Sites({kIntranet}), url)) << c.what;
+        EXPECT_TRUE(PageAllowed(unknown, SitePolicy(), url)) << c.what << ": without a policy every page may";
+        EXPECT_EQ(0u, site.refs()) << c.what << ": every reference given back";
+    }
+    std::wstring url;
+    EXPECT_EQ(E_POINTER, PageUrl(nullptr, url));
+    EXPECT_TRUE(PageAllowed(nullptr, Sites({}), url)) << "no site, no page to refuse";
+}
+
+TEST(SiteTest, PolicyReadFromTheMachinePolicyKey) {
+    EXPECT_FALSE(ReadSitePolicy().Limits()) << "no policy key: pages are not limited";
+    {
+        ScopedKey key(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\QVFileIO");
+        const wchar_t sites[] = L"https://intranet.example.com\0\0  http://server:8080 \0";
+        key.Set(L"Sites", REG_MULTI_SZ, sites, sizeof sites);
+        key.Set(L"Zones", 6);
+        const SitePolicy policy = ReadSitePolicy();
+        EXPECT_TRUE(policy.hasSites && policy.hasZones);
+        EXPECT_EQ(std::vector<std::wstring>({kIntranet, L"http://server:8080"}), policy.sites);
+        EXPECT_EQ(6u, policy.zones);
+        // Values of the wrong type limit pages and allow none.
+        key.Set(L"Sites", REG_SZ, kIntranet, sizeof kIntranet);
+        key.Set(L"Zones", REG_SZ, L"6", 4);
+        const SitePolicy wrong = ReadSitePolicy();
+        EXPECT_TRUE(wrong.hasSites && wrong.sites.empty() && wrong.hasZones && wrong.zones == 0);
+    }
+    EXPECT_FALSE(ReadSitePolicy().Limits()) << "the key is gone again";
+}
+
+}  // namespace
