@@ -120,6 +120,20 @@ qv_add_test(script.workstation
                  ${CMAKE_SOURCE_DIR}/tests/scripts/workstation.js ${ORMIK_WIN})
 set_tests_properties(script.workstation PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix)
 
+# A browser's script engine: Windows' JScript run as the page of a URL, with
+# the safety check of a browser (tests/sitehost.cpp). A page creates the
+# object by its ProgID and calls it.
+add_executable(sitehost tests/sitehost.cpp tests/fakepage.c)
+target_include_directories(sitehost PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_definitions(sitehost PRIVATE ${WIN_DEFINES})
+target_link_options(sitehost PRIVATE ${STATIC_RUNTIME} -municode)
+target_link_libraries(sitehost PRIVATE ole32 oleaut32 uuid)
+add_dependencies(qvtests sitehost)
+string(REPLACE "/" "\\" SITE_PAGE_WIN "Z:${CMAKE_SOURCE_DIR}/tests/scripts/site_page.js")
+qv_add_test(sitehost COMMAND sitehost ${SITE_PAGE_WIN} https://intranet.example.com/app)
+set_tests_properties(sitehost PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix
+                     PASS_REGULAR_EXPRESSION "page: https://intranet.example.com/app\r?\nworks\r?\n$")
+
 # The shell's real folder dialog under Xvfb, answered with xdotool, in a
 # prefix of its own whose programs all see the display.
 qv_add_test(dialog COMMAND sh ${CMAKE_SOURCE_DIR}/tests/dialog.sh ${CMAKE_BINARY_DIR}/dialogprefix
