@@ -134,6 +134,11 @@ qv_add_test(sitehost COMMAND sitehost ${SITE_PAGE_WIN} https://intranet.example.
 set_tests_properties(sitehost PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix
                      PASS_REGULAR_EXPRESSION "page: https://intranet.example.com/app\r?\nworks\r?\n$")
 
+# Pages of a table of URLs under a table of site policies, played by
+# sitehost, and a script of cscript, which has no page.
+qv_add_test(site COMMAND sh ${CMAKE_SOURCE_DIR}/tests/site.sh ${WINE_PREFIX} $<TARGET_FILE:sitehost> ${CMAKE_SOURCE_DIR})
+set_tests_properties(site PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix)
+
 # The shell's real folder dialog under Xvfb, answered with xdotool, in a
 # prefix of its own whose programs all see the display.
 qv_add_test(dialog COMMAND sh ${CMAKE_SOURCE_DIR}/tests/dialog.sh ${CMAKE_BINARY_DIR}/dialogprefix

@@ -283,4 +283,106 @@ TEST(SiteTest, PolicyReadFromTheMachinePolicyKey) {
     EXPECT_FALSE(ReadSitePolicy().Limits()) << "the key is gone again";
 }
 
+// The object in a page: it answers IObjectWithSite and holds its site; on a
+// page that the policy refuses it is not safe and every call fails.
+class ObjectWithSiteTest : public QVFileIOTest {
+protected:
+    // IsValidFileOrDirectoryName("a.txt", 0) called as a page's script calls it.
+    HRESULT CallFromPage(IUnknown* page, std::wstring& description) {
+        com_ptr<IDispatch> dispatch;
+        EXPECT_EQ(S_OK, page->QueryInterface(IID_IDispatch, dispatch.put_void()));
+        LPOLESTR name = const_cast<LPOLESTR>(L"IsValidFileOrDirectoryName");
+        DISPID id = 0;
+        EXPECT_EQ(S_OK, dispatch->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id));
+        Bstr text(L"a.txt");
+        VARIANT args[2], result;
+        args[0].vt = VT_I4;
+        args[0].lVal = 0;
+        args[1].vt = VT_BSTR;
+        args[1].bstrVal = text;
+        ::VariantInit(&result);
+        DISPPARAMS params = {args, nullptr, 2, 0};
+        EXCEPINFO exception = {};
+        HRESULT hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result,
+                                      &exception, nullptr);
+        ::VariantClear(&result);
+        description = exception.bstrDescription ? exception.bstrDescription : L"";
+        if (hr == DISP_E_EXCEPTION) hr = exception.scode;
+        const bool ours = exception.bstrSource && std::wstring(exception.bstrSource) == L"QVFileIOSvr.QVFileIO3.1";
+        EXPECT_EQ(FAILED(hr), ours) << "a failure's source is the class";
+        ::SysFreeString(exception.bstrSource);
+        ::SysFreeString(exception.bstrDescription);
+        ::SysFreeString(exception.bstrHelpFile);
+        return hr;
+    }
+};
+
+TEST_F(ObjectWithSiteTest, HoldsItsSiteUntilLetGo) {
+    com_ptr<IObjectWithSite> withSite;
+    ASSERT_EQ(S_OK, object->QueryInterface(IID_IObjectWithSite, withSite.put_void()));
+    com_ptr<IUnknown> identity;
+    ASSERT_EQ(S_OK, withSite->QueryInterface(IID_IUnknown, identity.put_void()));
+    EXPECT_EQ(static_cast<void*>(object.get()), static_cast<void*>(identity.get()));
+    void* none = &identity;
+    EXPECT_EQ(E_FAIL, withSite->GetSite(IID_IUnknown, &none));
+    EXPECT_EQ(nullptr, none);
+    FakeSite site(Browser(kIntranet), nullptr, true, true);
+    IUnknown* unknown = static_cast<IServiceProvider*>(&site);
+    EXPECT_EQ(S_OK, withSite->SetSite(unknown));
+    EXPECT_EQ(1u, site.refs());
+    com_ptr<IServiceProvider> got;
+    EXPECT_EQ(S_OK, withSite->GetSite(IID_IServiceProvider, got.put_void()));
+    EXPECT_EQ(static_cast<IServiceProvider*>(&site), got.get());
+    got.reset();
+    EXPECT_EQ(S_OK, withSite->SetSite(nullptr));
+    EXPECT_EQ(0u, site.refs()) << "SetSite(NULL) lets the site go";
+    EXPECT_EQ(S_OK, withSite->SetSite(unknown));
+    withSite.reset();
+    identity.reset();
+    object.reset();
+    EXPECT_EQ(0u, site.refs()) << "and so does the object's end";
+}
+
+TEST_F(ObjectWithSiteTest, RefusedPageIsNotSafeAndFailsEveryCall) {
+    ScopedKey key(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\QVFileIO");
+    const wchar_t sites[] = L"https://intranet.example.com\0";
+    key.Set(L"Sites", REG_MULTI_SZ, sites, sizeof sites);
+    const struct {
+        const wchar_t* url;  // null: a script host's site
+        bool allowed;
+    } cases[] = {{L"https://intranet.example.com/app", true}, {L"https://evil.test/page", false}, {nullptr, true}};
+    com_ptr<IClassFactory> factory;
+    ASSERT_EQ(S_OK, DllGetClassObject(CLSID_QVFileIO, IID_IClassFactory, factory.put_void()));
+    for (const auto& c : cases) {
+        const std::string what = c.url ? ToAnsi(c.url) : "a script host's site";
+        DeleteLog();
+        com_ptr<IObjectWithSite> page;
+        ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IObjectWithSite, page.put_void()));
+        FakeSite site(c.url ? Browser(c.url) : nullptr, nullptr, true, c.url != nullptr);
+        EXPECT_EQ(S_OK, page->SetSite(static_cast<IServiceProvider*>(&site)));
+        com_ptr<IObjectSafety> safety;
+        ASSERT_EQ(S_OK, page->QueryInterface(IID_IObjectSafety, safety.put_void()));
+        const DWORD untrusted = INTERFACESAFE_FOR_UNTRUSTED_CALLER;
+        EXPECT_EQ(c.allowed ? S_OK : E_FAIL, safety->SetInterfaceSafetyOptions(IID_IDispatch, untrusted, untrusted))
+            << what;
+        std::wstring description;
+        EXPECT_EQ(c.allowed ? S_OK : E_ACCESSDENIED, CallFromPage(page.get(), description)) << what;
+        if (c.allowed) {
+            EXPECT_TRUE(ReadLog().empty()) << what;
+            continue;
+        }
+        EXPECT_EQ(L"Refused by the administrator's policy", description);
+        // Letting the site go lifts nothing: the page may still hold the object.
+        EXPECT_EQ(S_OK, page->SetSite(nullptr));
+        EXPECT_EQ(E_ACCESSDENIED, CallFromPage(page.get(), description));
+        const std::vector<LogRecord> records = ReadLog();
+        ASSERT_EQ(2u, records.size()) << "one record a call";
+        for (const LogRecord& record : records) {
+            EXPECT_EQ("80070005", record.hresult);
+            EXPECT_EQ(std::vector<std::string>({"URL: " + what, "Error: Refused by the administrator's policy"}),
+                      record.pieces);
+        }
+    }
+}
+
 }  // namespace
