@@ -204,19 +204,31 @@ bool ReadStrings(HKEY key, const wchar_t* name, std::vector<std::wstring>& strin
     return true;
 }
 
-// A REG_DWORD flag: only 1 allows.
-bool ReadFlag(HKEY key, const wchar_t* name, std::vector<Confinement::Problem>& problems) {
+// A REG_DWORD value; false when it is not there. A value of another type
+// is there but reads as 0, with a problem recorded.
+bool ReadNumber(HKEY key, const wchar_t* name, DWORD& value, std::vector<Confinement::Problem>& problems) {
     DWORD type = 0;
     std::vector<BYTE> data;
+    value = 0;
     const LONG code = ReadValue(key, name, type, data);
     if (code == ERROR_FILE_NOT_FOUND) return false;
-    if (code != ERROR_SUCCESS || type != REG_DWORD || data.size() != sizeof(DWORD)) {
+    if (code != ERROR_SUCCESS || type != REG_DWORD || data.size() != sizeof(DWORD))
         problems.push_back({Narrow(name) + ": ", "", code != ERROR_SUCCESS ? kUnreadable : kWrongType});
-        return false;
-    }
+    else
+        memcpy(&value, data.data(), sizeof value);
+    return true;
+}
+
+// A REG_DWORD flag: only 1 allows.
+bool ReadFlag(HKEY key, const wchar_t* name, std::vector<Confinement::Problem>& problems) {
     DWORD value = 0;
-    memcpy(&value, data.data(), sizeof value);
-    return value == 1;
+    return ReadNumber(key, name, value, problems) && value == 1;
+}
+
+// Blanks around an entry are the editor's.
+std::wstring Trimmed(const std::wstring& text) {
+    const size_t first = text.find_first_not_of(L" \t");
+    return first == std::wstring::npos ? std::wstring() : text.substr(first, text.find_last_not_of(L" \t") - first + 1);
 }
 
 }  // namespace
@@ -228,6 +240,7 @@ void Confinement::Load(std::vector<Problem>& problems) {
     if (code == ERROR_FILE_NOT_FOUND) return;
     active_ = true;
     if (code != ERROR_SUCCESS) {
+        AllowNothing();
         problems.push_back({"Policy: ", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\QVFileIO", kUnreadable});
         return;
     }
@@ -236,6 +249,13 @@ void Confinement::Load(std::vector<Problem>& problems) {
     LoadKeys(policy.get(), problems);
     driveMapping_ = ReadFlag(policy.get(), L"DriveMapping", problems);
     helper_ = ReadFlag(policy.get(), L"Helper", problems);
+    // A Sites or Zones value that cannot be read limits pages and allows none.
+    std::vector<std::wstring> sites;
+    const size_t before = problems.size();
+    pages_.hasSites = ReadStrings(policy.get(), L"Sites", sites, problems) || problems.size() > before;
+    for (const std::wstring& site : sites)
+        if (!Trimmed(site).empty()) pages_.sites.push_back(Trimmed(site));
+    pages_.hasZones = ReadNumber(policy.get(), L"Zones", pages_.zones, problems);
 }
 
 void Confinement::AllowNothing() {
@@ -243,6 +263,8 @@ void Confinement::AllowNothing() {
     driveMapping_ = helper_ = false;
     folders_.clear();
     keys_.clear();
+    pages_ = SitePolicy();
+    pages_.hasSites = true;
 }
 
 void Confinement::LoadFolders(HKEY policy, const wchar_t* name, bool writable, std::vector<Problem>& problems) {
@@ -280,11 +302,15 @@ void Confinement::LoadKeys(HKEY policy, std::vector<Problem>& problems) {
     }
 }
 
-// Each folder's final path, asked once, the first time a spelling needs it.
+// Each folder's final path, asked once, the first time a spelling needs it;
+// of a very long list only the first folders, so that no call waits for
+// thousands of them. A folder not asked is known by its full path alone.
 void Confinement::ResolveFolders() {
     if (resolved_) return;
     resolved_ = true;
-    for (Folder& folder : folders_) {
+    const size_t kResolvedFolders = 256;
+    for (size_t i = 0; i < folders_.size() && i < kResolvedFolders; ++i) {
+        Folder& folder = folders_[i];
         std::wstring place;
         if (Resolve(folder.path, place) && Relate(place, folder.path) != Relation::At) folder.final = place;
     }

@@ -6,6 +6,7 @@
 // caller's text, and, where a link, a short name or another spelling of a
 // drive may lie on the way, the final path of what the system opens.
 #pragma once
+#include "object/site.h"
 #include "platform/windows.h"
 #include <string>
 #include <vector>
@@ -46,6 +47,8 @@ public:
     bool AllowsKey(HKEY root, const char* subKey, KeyAccess access) const;
     bool AllowsDriveMapping() const { return driveMapping_; }
     bool AllowsHelper() const { return helper_; }
+    // Which web pages may use the object (Sites and Zones).
+    const SitePolicy& Pages() const { return pages_; }
 
 private:
     struct Folder {
@@ -70,4 +73,5 @@ private:
     bool helper_ = false;
     std::vector<Folder> folders_;
     std::vector<Key> keys_;
+    SitePolicy pages_;
 };

@@ -46,6 +46,11 @@ HRESULT QVFileIO::Inner::QueryInterface(REFIID riid, void** object) {
         found = static_cast<IProvideClassInfo2*>(&self_);
     else if (IsEqualIID(riid, IID_ISupportErrorInfo))
         found = static_cast<ISupportErrorInfo*>(&self_);
+    // Only where the policy limits pages: a site matters nowhere else, and
+    // some script hosts cannot create an object that asks for one (Wine's
+    // VBScript, whose hosts give none).
+    else if (IsEqualIID(riid, IID_IObjectWithSite) && self_.confinement_.Pages().Limits())
+        found = static_cast<IObjectWithSite*>(&self_);
     if (!found) return E_NOINTERFACE;
     found->AddRef();
     *object = found;
@@ -87,6 +92,8 @@ HRESULT QVFileIO::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID l
 HRESULT QVFileIO::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
                          EXCEPINFO* exception, UINT* argError) {
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    // A page reaches the operations only through here.
+    if (siteRefused_) return RefuseForSite(exception);
     com_ptr<ITypeInfo> info;
     HRESULT hr = Module::GetTypeInfo(IID_IQVFileIO, lcid, info.put());
     return FAILED(hr) ? hr : info->Invoke(Self(), id, flags, params, result, exception, argError);
@@ -111,6 +118,8 @@ HRESULT QVFileIO::GetInterfaceSafetyOptions(REFIID riid, DWORD* supported, DWORD
 }
 
 HRESULT QVFileIO::SetInterfaceSafetyOptions(REFIID riid, DWORD mask, DWORD enabled) {
+    // On a page that the site policy refuses the object is not safe.
+    if (siteRefused_) return E_FAIL;
     com_ptr<IUnknown> answered;
     if (FAILED(inner_.QueryInterface(riid, answered.put_void()))) return E_NOINTERFACE;
     if (mask & ~kSupportedSafety) return E_FAIL;

@@ -10,7 +10,8 @@ class QVFileIO : public QVRegistryManip,
                  public IQVFileIO,
                  public IObjectSafety,
                  public IProvideClassInfo2,
-                 public ISupportErrorInfo {
+                 public ISupportErrorInfo,
+                 public IObjectWithSite {
 public:
     // Creates an object, alone or aggregated in `outer`, and asks it for riid.
     static HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** object);
@@ -89,6 +90,10 @@ public:
     // ISupportErrorInfo
     STDMETHODIMP InterfaceSupportsErrorInfo(REFIID riid) override;
 
+    // IObjectWithSite: the page the object is placed in (object/objectwithsite.cpp)
+    STDMETHODIMP SetSite(IUnknown* site) override;
+    STDMETHODIMP GetSite(REFIID riid, void** site) override;
+
 private:
     // The non-delegating IUnknown that an aggregating outer object holds.
     class Inner : public IUnknown {
@@ -135,6 +140,9 @@ private:
         }
     }
     HRESULT CatchAll(const char* label, const char* message) noexcept;
+    // Every operation of a page that the site policy refuses: one record
+    // naming the page, and E_ACCESSDENIED handed on as Invoke hands it.
+    HRESULT RefuseForSite(EXCEPINFO* exception);
     // The object's own interface.
     IQVFileIO* Self() { return static_cast<IQVFileIO*>(this); }
     // A nested operation: a call through the object's own interface on a
@@ -194,6 +202,9 @@ private:
     IUnknown* outer_;
     ULONG refs_ = 0;
     DWORD enabledSafety_ = 0;
+    com_ptr<IUnknown> site_;
+    bool siteRefused_ = false;
+    std::wstring siteUrl_;  // the refused page's
     ULONG searchCount_ = 0;
     Confinement confinement_;
     ULONG nested_ = 0;

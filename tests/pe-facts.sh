@@ -12,7 +12,7 @@ expect_eq() {  # what expected actual
     [ "$2" = "$3" ] || fail "$1: expected [$2], got [$3]"
 }
 # The DLLs of Windows itself that the library may import.
-system_dlls="kernel32.dll advapi32.dll user32.dll shell32.dll ole32.dll oleaut32.dll ws2_32.dll msvcrt.dll"
+system_dlls="kernel32.dll advapi32.dll user32.dll shell32.dll ole32.dll oleaut32.dll ws2_32.dll msvcrt.dll urlmon.dll"
 
 pe=$(x86_64-w64-mingw32-objdump -p "$dll")  # reads both widths
 expect_eq "export table name" "QVFileIO3.DLL" \

@@ -26,7 +26,7 @@ set_tests_properties(setup PROPERTIES FIXTURES_SETUP registered)
 set_tests_properties(cleanup PROPERTIES FIXTURES_CLEANUP registered)
 
 file(GLOB CPP_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/cpp/*.cpp)
-add_executable(qvtests ${CPP_TESTS} $<TARGET_OBJECTS:qvcore>)
+add_executable(qvtests ${CPP_TESTS} ${CMAKE_SOURCE_DIR}/tests/fakepage.c $<TARGET_OBJECTS:qvcore>)
 target_include_directories(qvtests PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR})
 target_compile_definitions(qvtests PRIVATE ${WIN_DEFINES} QV_DLL_PATH="${DLL_WIN}")
 target_link_options(qvtests PRIVATE ${STATIC_RUNTIME})
@@ -132,6 +132,25 @@ qv_add_test(script.workstation
                  ${CMAKE_SOURCE_DIR}/tests/scripts/workstation.js ${ORMIK_WIN})
 set_tests_properties(script.workstation PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix)
 
+# A browser's script engine: Windows' JScript run as the page of a URL, with
+# the safety check of a browser (tests/sitehost.cpp). A page creates the
+# object by its ProgID and calls it.
+add_executable(sitehost tests/sitehost.cpp tests/fakepage.c)
+target_include_directories(sitehost PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_definitions(sitehost PRIVATE ${WIN_DEFINES})
+target_link_options(sitehost PRIVATE ${STATIC_RUNTIME} -municode)
+target_link_libraries(sitehost PRIVATE ole32 oleaut32 uuid)
+add_dependencies(qvtests sitehost)
+string(REPLACE "/" "\\" SITE_PAGE_WIN "Z:${CMAKE_SOURCE_DIR}/tests/scripts/site_page.js")
+qv_add_test(sitehost COMMAND sitehost ${SITE_PAGE_WIN} https://intranet.example.com/app)
+set_tests_properties(sitehost PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix
+                     PASS_REGULAR_EXPRESSION "page: https://intranet.example.com/app\r?\nworks\r?\n$")
+
+# Pages of a table of URLs under a table of site policies, played by
+# sitehost, and a script of cscript, which has no page.
+qv_add_test(site COMMAND sh ${CMAKE_SOURCE_DIR}/tests/site.sh ${WINE_PREFIX} $<TARGET_FILE:sitehost> ${CMAKE_SOURCE_DIR})
+set_tests_properties(site PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix)
+
 # The shell's real folder dialog under Xvfb, answered with xdotool, in a
 # prefix of its own whose programs all see the display.
 qv_add_test(dialog COMMAND sh ${CMAKE_SOURCE_DIR}/tests/dialog.sh ${CMAKE_BINARY_DIR}/dialogprefix
@@ -169,6 +188,8 @@ endif()
 # caller can get is documented, and every example in it runs under cscript,
 # in each tree that runs.
 if(NOT QV_WIN64)
+  # The Group Policy templates name exactly the values the library reads.
+  add_test(NAME templates COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/templates.py ${CMAKE_SOURCE_DIR})
   add_test(NAME reference.messages COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/reference.py messages ${CMAKE_SOURCE_DIR})
 endif()
 qv_add_test(reference.examples

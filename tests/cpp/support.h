@@ -74,6 +74,30 @@ std::string ReadBytes(const std::string& path);
 // failures through an ErrorLog of its own and returns the exit code.
 int RunReportWorker(int reports);
 
+// Keys of the registry written by a test and removed after it, whatever happens.
+class ScopedKey {
+public:
+    ScopedKey(HKEY root, const wchar_t* path) : root_(root), path_(path) {
+        ::RegDeleteTreeW(root_, path_.c_str());
+        ::RegCreateKeyExW(root_, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, key_.put(),
+                          nullptr);
+    }
+    ~ScopedKey() {
+        key_.reset();
+        ::RegDeleteTreeW(root_, path_.c_str());
+    }
+    void Set(const wchar_t* name, DWORD type, const void* data, size_t size) {
+        ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExW(key_.get(), name, 0, type, static_cast<const BYTE*>(data),
+                                                  static_cast<DWORD>(size)));
+    }
+    void Set(const wchar_t* name, DWORD value) { Set(name, REG_DWORD, &value, sizeof value); }
+
+private:
+    HKEY root_;
+    std::wstring path_;
+    unique_hkey key_;
+};
+
 // Every test starts with an empty log and a new object created through the
 // class object, as COM would create it.
 class QVFileIOTest : public ::testing::Test {

@@ -6,23 +6,6 @@
 
 namespace {
 
-const wchar_t kPolicyKey[] = L"SOFTWARE\\Policies\\QVFileIO";
-
-// The machine policy for the life of the object: Folders names one folder.
-class ScopedPolicy {
-public:
-    explicit ScopedPolicy(const std::wstring& folder) {
-        HKEY key = nullptr;
-        ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kPolicyKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key,
-                          nullptr);
-        const std::wstring value = folder + L'\0';
-        ::RegSetValueExW(key, L"Folders", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                         static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-        ::RegCloseKey(key);
-    }
-    ~ScopedPolicy() { ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kPolicyKey, KEY_WOW64_64KEY, 0); }
-};
-
 // Windows' view of the file allowed\link.txt, a link to `g_target`.
 const wchar_t kLink[] = L"\\allowed\\link.txt";
 std::wstring g_target;
@@ -55,7 +38,9 @@ TEST_F(ConfinementTest, FileLinkLeadingOutIsOutside) {
     WriteBytes(dir / "allowed\\plain.txt", "plain");
     WriteBytes(dir / "secret\\s.txt", "secret");
     g_target = Bstr(dir / "secret\\s.txt").str();
-    ScopedPolicy policy(Bstr(dir / "allowed").str());
+    ScopedKey policy(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\QVFileIO");
+    const std::wstring folders = Bstr(dir / "allowed").str() + L'\0';
+    policy.Set(L"Folders", REG_MULTI_SZ, folders.c_str(), (folders.size() + 1) * sizeof(wchar_t));
     ScopedWin32Override<decltype(win32.GetFileAttributesW)> attributes(win32.GetFileAttributesW, &LinkAttributes);
     ScopedWin32Override<decltype(win32.GetFinalPathNameByHandleW)> final(win32.GetFinalPathNameByHandleW,
                                                                           &LinkFinalPath);
@@ -74,4 +59,36 @@ TEST_F(ConfinementTest, FileLinkLeadingOutIsOutside) {
     const std::vector<LogRecord> log = ReadLog();
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ("szDirPath: " + (dir / "allowed\\link.txt"), log[0].pieces.at(0));
+}
+
+TEST_F(ConfinementTest, BadEntriesAllowNothingTheyShouldNot) {
+    ScratchDir dir;
+    ::CreateDirectoryA((dir / "allowed").c_str(), nullptr);
+    WriteBytes(dir / "allowed\\a.txt", "a");
+    WriteBytes(dir / "secret.txt", "secret");
+    // Thousands of entries: long ones, wildcards, relative ones, a file.
+    std::wstring folders;
+    for (int i = 0; i < 3000; ++i) folders += L"C:\\qvnone\\" + std::wstring(290, L'a' + i % 26) + L'\0';
+    for (const wchar_t* bad : {L"C:\\*", L"qvrelative", L"C:", L"\\rooted"}) folders += std::wstring(bad) + L'\0';
+    folders += Bstr(dir / "secret.txt").str() + L'\0' + Bstr(dir / "allowed").str() + L'\0';
+    const wchar_t keys[] = L"HKXX\\Software\0Software\\NoRoot\0HKCU\\\\Software\0";
+    ScopedKey policy(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\QVFileIO");
+    policy.Set(L"Folders", REG_MULTI_SZ, folders.c_str(), (folders.size() + 1) * sizeof(wchar_t));
+    policy.Set(L"RegistryKeys", REG_MULTI_SZ, keys, sizeof keys);
+    DeleteLog();
+    com_ptr<IClassFactory> factory;
+    com_ptr<IQVFileIO> confined;
+    ASSERT_EQ(S_OK, DllGetClassObject(CLSID_QVFileIO, IID_IClassFactory, factory.put_void()));
+    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IQVFileIO, confined.put_void()));
+    EXPECT_EQ(7u, ReadLog().size()) << "one record for each entry that allows nothing";
+
+    Bstr text;
+    EXPECT_EQ(S_OK, confined->Read(Bstr(dir / "allowed\\a.txt"), text.put()));
+    EXPECT_EQ(S_OK, confined->Read(Bstr(dir / "secret.txt"), text.put())) << "a file named is read";
+    EXPECT_EQ(E_ACCESSDENIED, confined->Write(Bstr(L"x"), Bstr(dir / "secret.txt"), VARIANT_TRUE, VARIANT_TRUE,
+                                              VARIANT_TRUE)) << "but nothing is below it";
+    EXPECT_EQ(E_ACCESSDENIED, confined->Read(Bstr(dir / "allowed\\..\\other.txt"), text.put()));
+    EXPECT_EQ(E_ACCESSDENIED, confined->Read(Bstr(std::string(260, 'x')), text.put()));
+    EXPECT_EQ(E_ACCESSDENIED, confined->CreateRegistryKey(QV_KEY_CURRENT_USER, Bstr(L"Software\\NoRoot"), Bstr(L"v"),
+                                                          Bstr(L"x"), QV_REG_SZ));
 }
