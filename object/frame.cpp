@@ -106,6 +106,11 @@ void ComErrorInfo(const char* message) noexcept {
     }
 }
 
+HRESULT WithoutErrorInfo(HRESULT hr) noexcept {
+    ::SetErrorInfo(0, nullptr);
+    return hr;
+}
+
 HRESULT QVFileIO::Report(HRESULT hr, int line, Pieces pieces) {
     ErrorReportPieces(hr, kSourceModule, line, 0, pieces.begin(), pieces.size());
     return hr;

@@ -59,6 +59,9 @@ private:
 // Hands a description to the caller through the COM error-information
 // channel, with IQVFileIO as the interface and the class's ProgID as source.
 void ComErrorInfo(const char* message) noexcept;
+// For the few failures that hand over no description: the caller must not
+// see the description of an earlier call instead. Returns hr.
+HRESULT WithoutErrorInfo(HRESULT hr) noexcept;
 
 // A failed Win32 call as the system reports it: its HRESULT and message.
 struct Win32Failure {

@@ -61,7 +61,7 @@ HRESULT QVFileIO::RegistryOperation(lKEY_NAME kKey, BSTR subKey, Confinement::Ke
         ComErrorInfo(message);
         return hr;
     } catch (...) {
-        return E_OUTOFMEMORY;
+        return WithoutErrorInfo(E_OUTOFMEMORY);
     }
 }
 

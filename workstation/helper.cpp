@@ -27,11 +27,11 @@ STDMETHODIMP QVFileIO::StartOrmik() {
     if (FAILED(refused)) return refused;
     DWORD startSwitch = 0;  // a shorter value leaves the rest zero
     LONG code = ReadMachineValue(kSwitchKey, "OrmikStart", &startSwitch, sizeof startSwitch);
-    if (code != ERROR_SUCCESS) return HResultFromFailedCall(static_cast<DWORD>(code));
+    if (code != ERROR_SUCCESS) return WithoutErrorInfo(HResultFromFailedCall(static_cast<DWORD>(code)));
     if (startSwitch != kStartSwitchOn) return S_OK;
     char folder[MAX_PATH] = {};
     code = ReadMachineValue(kFolderKey, "InstallPath", folder, sizeof folder);
-    if (code != ERROR_SUCCESS) return HResultFromFailedCall(static_cast<DWORD>(code));
+    if (code != ERROR_SUCCESS) return WithoutErrorInfo(HResultFromFailedCall(static_cast<DWORD>(code)));
 
     // A folder too long for the command line is refused, not cut.
     char command[MAX_PATH];

@@ -23,7 +23,7 @@ STDMETHODIMP QVFileIO::GetScriptPath(BSTR* bstrData) {
         *bstrData = NewBstrFromAnsi(path, strlen(path));
         return S_OK;
     } catch (...) {
-        return E_OUTOFMEMORY;
+        return WithoutErrorInfo(E_OUTOFMEMORY);
     }
 }
 

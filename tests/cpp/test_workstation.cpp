@@ -201,6 +201,13 @@ TEST_F(WorkstationTest, HelperStartsDetachedAndItsHandlesAreClosed) {
     EXPECT_EQ(S_OK, object->StartOrmik());
     EXPECT_EQ("", Start::command) << "nothing was started";
     ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Quorvane");
+
+    // Without its switch the helper fails with no description of its own,
+    // and none left over from an earlier call.
+    Bstr text;
+    EXPECT_TRUE(FAILED(object->Read(Bstr(L"C:\\qvnone\\x.txt"), text.put())));  // leaves its description
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), object->StartOrmik());
+    EXPECT_FALSE(TakeErrorInfo().present);
 }
 
 // The dialog's calls, answered by the test.
