@@ -10,11 +10,14 @@ int main() {
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     std::string folder(self);
     folder.erase(folder.rfind('\\') + 1);
+    // Written beside, then renamed: a test that sees the file sees it whole.
     auto write = [&](const char* name, const char* text) {
-        HANDLE file = CreateFileA((folder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        const std::string part = folder + name + ".part";
+        HANDLE file = CreateFileA(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         DWORD written = 0;
         WriteFile(file, text, static_cast<DWORD>(strlen(text)), &written, nullptr);
         CloseHandle(file);
+        MoveFileExA(part.c_str(), (folder + name).c_str(), MOVEFILE_REPLACE_EXISTING);
     };
     write("ormik-started.txt", GetCommandLineA());
     for (int i = 0; i < 200 && GetFileAttributesA((folder + "ormik-release.txt").c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
