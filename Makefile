@@ -7,8 +7,7 @@
 # make bench  runs the benchmarks
 # make soak   calls every operation 100,000 times and prints what the process holds
 # make dist   builds build/dist/qvfileio-<version>.zip for Windows users and
-#             qvfileio-<version>.msi for administrators (the msi only where
-#             the host runs 32-bit code)
+#             qvfileio-<version>.msi for administrators, on any host
 # QV_WIDTHS=64 takes the 64-bit-only path on any host (tools/widths.sh).
 MAKEFLAGS += --no-print-directory
 BUILD ?= build
@@ -72,7 +71,8 @@ soak: widths build
 
 dist: build
 	sh tools/make-dist.sh $(BUILD)/QVFileIO3.dll $(BUILD64)/QVFileIO3.dll $(BUILD)/dist/qvfileio-$(VERSION).zip
-	sh tools/make-msi.sh $(BUILD)/QVFileIO3.dll $(BUILD64)/QVFileIO3.dll $(BUILD)/dist/qvfileio-$(VERSION).msi
+	sh tools/make-msi.sh $(BUILD)/QVFileIO3.dll $(BUILD64)/QVFileIO3.dll $(BUILD64)/register32.exe \
+		$(BUILD)/dist/qvfileio-$(VERSION).msi
 
 clean:
 	rm -rf $(BUILD)
