@@ -7,13 +7,15 @@
 # make bench  runs the benchmarks
 # make soak   calls every operation 100,000 times and prints what the process holds
 # make dist   builds build/dist/qvfileio-<version>.zip for Windows users and
-#             qvfileio-<version>.msi for administrators, on any host
+#             qvfileio-<version>.msi for administrators, with SHA256SUMS, on
+#             any host; SIGN_CERT=file.pfx SIGN_PASSWORD_FILE=file (or a PEM
+#             SIGN_CERT with SIGN_KEY) signs them, SIGN_TIMESTAMP=url adds a
+#             time stamp (tools/release.sh)
 # QV_WIDTHS=64 takes the 64-bit-only path on any host (tools/widths.sh).
 MAKEFLAGS += --no-print-directory
 BUILD ?= build
 BUILD64 := $(BUILD)/x64
 winpath = Z:$(subst /,\,$(abspath $(1)))
-VERSION := $(shell cat VERSION)
 
 # Which widths this host runs, decided once, on first use: after deps has
 # installed Wine, so that a fresh machine is probed with its loaders present.
@@ -69,10 +71,10 @@ soak: widths build
 		sh bench/run.sh soak $$w $(BUILD) || exit 1; \
 	done
 
+# SIGN_CERT, SIGN_KEY, SIGN_PASSWORD_FILE and SIGN_TIMESTAMP reach the
+# script through the environment, spaces in their paths and all.
 dist: build
-	sh tools/make-dist.sh $(BUILD)/QVFileIO3.dll $(BUILD64)/QVFileIO3.dll $(BUILD)/dist/qvfileio-$(VERSION).zip
-	sh tools/make-msi.sh $(BUILD)/QVFileIO3.dll $(BUILD64)/QVFileIO3.dll $(BUILD64)/register32.exe \
-		$(BUILD)/dist/qvfileio-$(VERSION).msi
+	sh tools/release.sh $(BUILD)/QVFileIO3.dll $(BUILD64)/QVFileIO3.dll $(BUILD64)/register32.exe $(BUILD)/dist
 
 clean:
 	rm -rf $(BUILD)

@@ -155,6 +155,10 @@ if(QV_WIN64 AND QV_DLL32)
   add_test(NAME registration-32 COMMAND sh ${CMAKE_SOURCE_DIR}/tests/register32.sh ${QV_DLL32}
                                         $<TARGET_FILE:register32> ${CMAKE_BINARY_DIR}/register32)
   set_tests_properties(registration-32 PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
+  # make dist signed with a throw-away authority's certificate, and refusing bad input.
+  add_test(NAME release COMMAND sh ${CMAKE_SOURCE_DIR}/tests/release.sh ${QV_DLL32} ${CMAKE_BINARY_DIR}/QVFileIO3.dll
+                                $<TARGET_FILE:register32> ${CMAKE_BINARY_DIR}/release ${WINE_PREFIX})
+  set_tests_properties(release PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix TIMEOUT 600)
 endif()
 
 # The reference (docs/reference.md) against the product: every description a
