@@ -11,6 +11,8 @@
 #             any host; SIGN_CERT=file.pfx SIGN_PASSWORD_FILE=file (or a PEM
 #             SIGN_CERT with SIGN_KEY) signs them, SIGN_TIMESTAMP=url adds a
 #             time stamp (tools/release.sh)
+# make reproducible  builds the DLLs and packages a second time in a scratch
+#             folder and compares them with this tree's, file by file
 # QV_WIDTHS=64 takes the 64-bit-only path on any host (tools/widths.sh).
 MAKEFLAGS += --no-print-directory
 BUILD ?= build
@@ -29,7 +31,7 @@ wine_in = tools/wine-run.sh --arch $(if $(filter 64,$(1)),win64,win32) --prefix 
 # The demo shows the 32-bit build where it can run, the 64-bit one elsewhere.
 DEMO = $(firstword $(RUN_WIDTHS))
 
-.PHONY: all deps widths build test demo bench soak dist clean
+.PHONY: all deps widths build test demo bench soak dist reproducible clean
 
 all: build
 
@@ -75,6 +77,9 @@ soak: widths build
 # script through the environment, spaces in their paths and all.
 dist: build
 	sh tools/release.sh $(BUILD)/QVFileIO3.dll $(BUILD64)/QVFileIO3.dll $(BUILD64)/register32.exe $(BUILD)/dist
+
+reproducible: build
+	sh tools/reproducible.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD)
