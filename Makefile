@@ -7,14 +7,17 @@
 # make bench  runs the benchmarks
 # make soak   calls every operation 100,000 times and prints what the process holds
 # make dist   builds build/dist/qvfileio-<version>.zip for Windows users and
-#             qvfileio-<version>.msi for administrators (the msi only where
-#             the host runs 32-bit code)
+#             qvfileio-<version>.msi for administrators, with SHA256SUMS, on
+#             any host; SIGN_CERT=file.pfx SIGN_PASSWORD_FILE=file (or a PEM
+#             SIGN_CERT with SIGN_KEY) signs them, SIGN_TIMESTAMP=url adds a
+#             time stamp (tools/release.sh)
+# make reproducible  builds the DLLs and packages a second time in a scratch
+#             folder and compares them with this tree's, file by file
 # QV_WIDTHS=64 takes the 64-bit-only path on any host (tools/widths.sh).
 MAKEFLAGS += --no-print-directory
 BUILD ?= build
 BUILD64 := $(BUILD)/x64
 winpath = Z:$(subst /,\,$(abspath $(1)))
-VERSION := $(shell cat VERSION)
 
 # Which widths this host runs, decided once, on first use: after deps has
 # installed Wine, so that a fresh machine is probed with its loaders present.
@@ -28,7 +31,7 @@ wine_in = tools/wine-run.sh --arch $(if $(filter 64,$(1)),win64,win32) --prefix 
 # The demo shows the 32-bit build where it can run, the 64-bit one elsewhere.
 DEMO = $(firstword $(RUN_WIDTHS))
 
-.PHONY: all deps widths build test demo bench soak dist clean
+.PHONY: all deps widths build test demo bench soak dist reproducible clean
 
 all: build
 
@@ -70,9 +73,13 @@ soak: widths build
 		sh bench/run.sh soak $$w $(BUILD) || exit 1; \
 	done
 
+# SIGN_CERT, SIGN_KEY, SIGN_PASSWORD_FILE and SIGN_TIMESTAMP reach the
+# script through the environment, spaces in their paths and all.
 dist: build
-	sh tools/make-dist.sh $(BUILD)/QVFileIO3.dll $(BUILD64)/QVFileIO3.dll $(BUILD)/dist/qvfileio-$(VERSION).zip
-	sh tools/make-msi.sh $(BUILD)/QVFileIO3.dll $(BUILD64)/QVFileIO3.dll $(BUILD)/dist/qvfileio-$(VERSION).msi
+	sh tools/release.sh $(BUILD)/QVFileIO3.dll $(BUILD64)/QVFileIO3.dll $(BUILD64)/register32.exe $(BUILD)/dist
+
+reproducible: build
+	sh tools/reproducible.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD)

@@ -4,6 +4,7 @@
 #include "platform/raii.h"
 #include "server/module.h"
 #include "server/registrar.h"
+#include "server/registration.h"
 #include "server/resource.h"
 #include "qvfileio_idl.h"
 #include <cstdio>
@@ -21,27 +22,10 @@ HRESULT ModuleFileName(std::string& path) {
     return S_OK;
 }
 
-HRESULT LoadRegistrationScript(std::string& script) {
-    HRSRC found = ::FindResourceA(Module::Instance(), MAKEINTRESOURCEA(IDR_QVFILEIO_REGISTRY), "REGISTRY");
-    if (!found) return HResultFromLastError();
-    HGLOBAL loaded = ::LoadResource(Module::Instance(), found);
-    const void* data = loaded ? ::LockResource(loaded) : nullptr;
-    if (!data) return HResultFromLastError();
-    script.assign(static_cast<const char*>(data), ::SizeofResource(Module::Instance(), found));
-    return S_OK;
-}
-
-// Runs the class's registration script with %MODULE% standing for the
-// library's file name; a quote in the name is doubled for the script's
-// quoting and so reaches the registry once.
-HRESULT RunClassScript(bool registering) {
-    std::string path, script;
-    HRESULT hr = ModuleFileName(path);
-    if (SUCCEEDED(hr)) hr = LoadRegistrationScript(script);
-    if (FAILED(hr)) return hr;
-    std::string quoted;
-    for (char c : path) quoted += c == '\'' ? std::string("''") : std::string(1, c);
-    return RunRegistrationScript(script, {{"Module", quoted}}, registering);
+HRESULT RunOwnClassScript(bool registering) {
+    std::string path;
+    const HRESULT hr = ModuleFileName(path);
+    return FAILED(hr) ? hr : RunClassScript(Module::Instance(), path, registering);
 }
 
 // The type library of the module's own resources, or of the ".tlb" file
@@ -90,23 +74,37 @@ bool RemoveOwnClassKeepingOther() {
 
 }  // namespace
 
+HRESULT RunClassScript(HMODULE module, const std::string& path, bool registering) {
+    HRSRC found = ::FindResourceA(module, MAKEINTRESOURCEA(IDR_QVFILEIO_REGISTRY), "REGISTRY");
+    if (!found) return HResultFromLastError();
+    HGLOBAL loaded = ::LoadResource(module, found);
+    const void* data = loaded ? ::LockResource(loaded) : nullptr;
+    if (!data) return HResultFromLastError();
+    const std::string script(static_cast<const char*>(data), ::SizeofResource(module, found));
+    std::string quoted;
+    for (char c : path) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+    return RunRegistrationScript(script, {{"Module", quoted}}, registering);
+}
+
+HRESULT RegisterTypeLibrary(ITypeLib* library, const std::wstring& path) {
+    std::wstring helpDirectory = path.substr(0, path.find_last_of(L"\\/:") + 1);
+    return ::RegisterTypeLib(library, const_cast<LPOLESTR>(path.c_str()), const_cast<LPOLESTR>(helpDirectory.c_str()));
+}
+
 STDAPI DllRegisterServer() {
-    HRESULT hr = RunClassScript(true);
+    HRESULT hr = RunOwnClassScript(true);
     if (FAILED(hr)) return hr;
     com_ptr<ITypeLib> library;
     std::wstring path;
     hr = LoadOwnTypeLib(library.put(), path);
-    if (FAILED(hr)) return hr;
-    std::wstring helpDirectory = path.substr(0, path.find_last_of(L"\\/:") + 1);
-    return ::RegisterTypeLib(library.get(), const_cast<LPOLESTR>(path.c_str()),
-                             const_cast<LPOLESTR>(helpDirectory.c_str()));
+    return FAILED(hr) ? hr : RegisterTypeLibrary(library.get(), path);
 }
 
 STDAPI DllUnregisterServer() {
     // While the other width stays registered, only what is this width's own
     // goes: its class key and its entry of the type library.
     const bool otherWidthStays = RemoveOwnClassKeepingOther();
-    if (!otherWidthStays) RunClassScript(false);
+    if (!otherWidthStays) RunOwnClassScript(false);
     com_ptr<ITypeLib> library;
     std::wstring path;
     if (FAILED(LoadOwnTypeLib(library.put(), path))) return S_OK;

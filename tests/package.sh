@@ -29,6 +29,8 @@ unzip -q "$work/qvfileio.zip" -d "$prefix/drive_c/QVFileIO"
 files=$(cd "$prefix/drive_c/QVFileIO" && find . -type f | sort)
 expect "the package's files" "x64/QVFileIO3.dll" "$files"
 expect "the package's reference" "reference.html" "$files"
+expect "the package's Group Policy template" "^./policy/QVFileIO.admx$" "$files"
+expect "the package's Group Policy language file" "^./policy/en-US/QVFileIO.adml$" "$files"
 
 w64() { /usr/lib/wine/wine64 "$@" </dev/null 2>/dev/null | tr -d '\r'; }
 w32() { /usr/lib/wine/wine "$@" </dev/null 2>/dev/null | tr -d '\r'; }

@@ -178,10 +178,18 @@ if(QV_WIN64 AND QV_DLL32)
                                 ${CMAKE_BINARY_DIR}/packageprefix)
   set_tests_properties(package PROPERTIES TIMEOUT 600)
   # The Windows Installer package: installed, used, upgraded and removed in
-  # fresh prefixes (skipped where 32-bit code cannot run to build it).
+  # fresh prefixes, on every host; the 32-bit registration it is built from
+  # against the 32-bit regsvr32's (skipped where 32-bit code cannot run).
   add_test(NAME msi COMMAND sh ${CMAKE_SOURCE_DIR}/tests/msi.sh ${QV_DLL32} ${CMAKE_BINARY_DIR}/QVFileIO3.dll
-                            ${CMAKE_BINARY_DIR}/msi)
-  set_tests_properties(msi PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
+                            $<TARGET_FILE:register32> ${CMAKE_BINARY_DIR}/msi)
+  set_tests_properties(msi PROPERTIES TIMEOUT 600)
+  add_test(NAME registration-32 COMMAND sh ${CMAKE_SOURCE_DIR}/tests/register32.sh ${QV_DLL32}
+                                        $<TARGET_FILE:register32> ${CMAKE_BINARY_DIR}/register32)
+  set_tests_properties(registration-32 PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
+  # make dist signed with a throw-away authority's certificate, and refusing bad input.
+  add_test(NAME release COMMAND sh ${CMAKE_SOURCE_DIR}/tests/release.sh ${QV_DLL32} ${CMAKE_BINARY_DIR}/QVFileIO3.dll
+                                $<TARGET_FILE:register32> ${CMAKE_BINARY_DIR}/release ${WINE_PREFIX})
+  set_tests_properties(release PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix TIMEOUT 600)
 endif()
 
 # The reference (docs/reference.md) against the product: every description a

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs the Debian packages the build and the tests need, when missing.
 set -e
-packages="cmake make g++-mingw-w64-i686-posix mingw-w64-tools wine wine32:i386 libwine-dev googletest xvfb xdotool g++-mingw-w64-x86-64-posix wine64 zip unzip wixl pandoc python3"
+packages="cmake make g++-mingw-w64-i686-posix mingw-w64-tools wine wine32:i386 libwine-dev googletest xvfb xdotool g++-mingw-w64-x86-64-posix wine64 zip unzip wixl pandoc python3 git openssl osslsigncode"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing="$missing $p"
