@@ -66,6 +66,8 @@ regsvr() {  # what, then regsvr32's arguments
         [ "$1" = /u ] && flag=/u
         printf '    then: %s\n' "$(run "$(winpath "$dllserver")" $flag "$library" 2>&1 </dev/null)"
     fi
+    # Whether the run's persistent wineserver was still there.
+    ps -eo pid=,etimes=,args= | grep '[w]ineserver' | sed 's/^/    wineserver: /'
 }
 register() { regsvr "regsvr32 $*" "$@"; }
 
