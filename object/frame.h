@@ -43,17 +43,21 @@ extern const char kOutParameterNotNull[];
 // not allow.
 extern const char kRefusedByPolicy[];
 
-// Frame step 1: the operation's own copy of a text argument, up to its
-// first NUL. A null argument stays null, which every step treats as empty.
+// Frame step 1: a text argument as the operation takes it, up to its first
+// NUL. The caller's string is read in place rather than copied: nothing
+// else runs in the apartment while the call does, no step changes it, and
+// every step reads it up to that NUL, so the end is a length, not a copy (a
+// copy of a text of millions of characters costs more than the work). A
+// null argument stays null, which every step treats as empty.
 class ArgCopy {
 public:
-    explicit ArgCopy(BSTR source);
-    BSTR get() const { return copy_.get(); }
+    explicit ArgCopy(BSTR source) : text_(source) {}
+    BSTR get() const { return text_; }
     size_t length() const;
-    bool empty() const { return length() == 0; }
+    bool empty() const { return !text_ || !*text_; }
 
 private:
-    unique_bstr copy_;
+    BSTR text_;
 };
 
 // Hands a description to the caller through the COM error-information

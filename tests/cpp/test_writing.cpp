@@ -447,6 +447,31 @@ TEST_F(WritingTest, EmptyDataAndNullPaths) {
     EXPECT_EQ((std::vector<Records>{{"bstrFullpath: Invalid file name"}}), Pieces());
 }
 
+// Every level passes the caller's text on as it came: the data still ends
+// at its first NUL, whatever its length, and a text empty by then is
+// refused with the file unchanged.
+TEST_F(WritingTest, DataEndsAtItsFirstNul) {
+    const std::string file = dir / "a.txt";
+    const std::wstring nul(1, L'\0');
+    const struct {
+        std::wstring text;
+        std::string bytes;  // on disk; none: refused
+    } cases[] = {{L"", ""}, {L"x", "x"}, {L"ab" + nul + L"cd", "ab"}, {nul + L"cd", ""},
+                 {std::wstring(50000000, L'z') + nul + L"tail", std::string(50000000, 'z')}};
+    for (const auto& c : cases) {
+        const Bstr text(c.text);
+        for (int operation = 0; operation < 3; ++operation) {
+            WriteBytes(file, "old");
+            const HRESULT hr = operation == 0   ? object->Write(text, Bstr(file), 0, 0, 0)
+                               : operation == 1 ? object->Append(text, Bstr(file), 0, 0, 0)
+                                                : object->WriteToExistingFile(text, Bstr(file), 0, 0);
+            EXPECT_EQ(c.bytes.empty() ? E_INVALIDARG : S_OK, hr) << operation << ", " << c.text.size();
+            const std::string expected = c.bytes.empty() || operation == 1 ? "old" + c.bytes : c.bytes;
+            EXPECT_TRUE(ReadBytes(file) == expected) << operation << ", " << c.text.size();
+        }
+    }
+}
+
 // Held open by another program sharing writing: refused as before, kept.
 TEST_F(WritingTest, FileHeldOpenForWritingIsRefusedAndKept) {
     const std::string file = dir / "a.txt";
