@@ -16,9 +16,13 @@ STDMETHODIMP QVFileIO::DeleteFile(BSTR bstrFullPath) {
         NarrowPath narrow;
         HRESULT hr = ValidatePath(path.get(), narrow, "bstrFullPath: ");
         if (FAILED(hr) || FAILED(hr = Confine(narrow.c_str(), Confinement::Access::Change, "bstrFullPath: "))) return hr;
-        // Kept so that a refused deletion leaves the file as it was.
-        const DWORD saved = win32.GetFileAttributesA(narrow.c_str());
-        hr = Nested()->ClearFileAttributes(path.get());
+        // ClearFileAttributes, as a nested call, keeping the attributes it
+        // reads first, so that a refused deletion leaves the file as it was.
+        DWORD saved = INVALID_FILE_ATTRIBUTES;
+        {
+            const NestedCall nested(*this);
+            hr = AttributeOperation(path.get(), FILE_ATTRIBUTE_NORMAL, true, kFailedToClearAttributes, &saved);
+        }
         if (FAILED(hr)) {
             if (IsNotFound(hr))
                 return Fail(hr, __LINE__,
