@@ -67,8 +67,8 @@ STDMETHODIMP QVFileIO::DeleteDirectory(BSTR bstrFullPath, VARIANT_BOOL bDelSubFi
                 return Fail(hr, __LINE__, {"bstrFullPath: ", "Failed to determine if the directory is empty"});
             const std::string listing = empty ? std::string() : ToAnsi(contents.get());
 
-            hr = ForEachListed(listing, [&](const std::string& name) {
-                const std::string child = prefix + name;
+            hr = ForEachListed(listing, [&](std::string_view name) {
+                const std::string child = prefix + std::string(name);
                 // A link that leads out of the allowed folders is passed over.
                 if (confinement_.Active() && !IsDotEntry(name) &&
                     !confinement_.AllowsEntry(child.c_str(), win32.GetFileAttributesA(child.c_str()), Confinement::Access::Change)) {

@@ -5,6 +5,7 @@
 #include "platform/text.h"
 #include <initializer_list>
 #include <string>
+#include <string_view>
 
 using Pieces = std::initializer_list<const char*>;
 
@@ -85,25 +86,27 @@ Win32Failure ClassifyFailure(DWORD error, std::initializer_list<ErrorMessage> kn
 Win32Failure NotFoundOr(DWORD error, const char* otherMessage);
 
 // Calls `visit` with each entry of a listing text (names joined by "|"),
-// in order, until one visit fails; returns that failure or S_OK.
+// in order, until one visit fails; returns that failure or S_OK. Each entry
+// is a view into the listing, which must outlive the visit.
 template <class Char, class Visit>
-HRESULT ForEachListed(const std::basic_string<Char>& listing, Visit&& visit) {
+HRESULT ForEachListed(std::basic_string_view<Char> listing, Visit&& visit) {
     for (size_t start = 0; start < listing.size();) {
         size_t end = listing.find(Char('|'), start);
-        if (end == std::basic_string<Char>::npos) end = listing.size();
+        if (end == std::basic_string_view<Char>::npos) end = listing.size();
         const HRESULT hr = visit(listing.substr(start, end - start));
         if (FAILED(hr)) return hr;
         start = end + 1;
     }
     return S_OK;
 }
+template <class Char, class Visit>
+HRESULT ForEachListed(const std::basic_string<Char>& listing, Visit&& visit) {
+    return ForEachListed(std::basic_string_view<Char>(listing), visit);
+}
 
 // The entries "." and ".." that a listing of a directory holds.
-template <class Char>
-bool IsDotEntry(const std::basic_string<Char>& name) {
-    return (name.size() == 1 && name[0] == Char('.')) ||
-           (name.size() == 2 && name[0] == Char('.') && name[1] == Char('.'));
-}
+inline bool IsDotEntry(std::string_view name) { return name == "." || name == ".."; }
+inline bool IsDotEntry(std::wstring_view name) { return name == L"." || name == L".."; }
 
 // The failures of a missing path (error 3) and of a missing file or path
 // (errors 2 and 3), as the nested operations return them.
