@@ -12,6 +12,7 @@
 #include "object/qvfileio.h"
 #include <psapi.h>
 #include <shlwapi.h>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <cstdio>
@@ -208,14 +209,18 @@ size_t PrivateBytes() {
 
 // The most private bytes the process held while `fn` ran, above what it
 // held before. Wine gives no peak of its own (its PeakPagefileUsage is the
-// current figure), so a second thread samples the figure meanwhile.
+// current figure), so a second thread samples the figure meanwhile; the
+// figure before is its first sample, so that the thread itself is not
+// counted.
 size_t PeakAbove(const std::function<void()>& fn) {
-    const size_t before = PrivateBytes();
-    volatile bool done = false;
-    size_t peak = before;
+    std::atomic<bool> started(false), done(false);
+    size_t before = 0, peak = 0;
     std::thread sampler([&] {
+        before = peak = PrivateBytes();
+        started = true;
         while (!done) peak = std::max(peak, PrivateBytes());
     });
+    while (!started) ::Sleep(0);
     fn();
     done = true;
     sampler.join();
@@ -528,62 +533,85 @@ void Bench::Memory() {
     const size_t op = PeakAbove([&] { Ok(qv->Write(text.get(), wide.get(), 1, 1, 0), "Write"); });
     const size_t floor = PeakAbove([&] { floors::WriteOver(text.get(), scratch.c_str(), path.c_str()); });
     printf("\nPeak private bytes above those before the call, Write of 10 MB over a file of 10 MB:\n");
-    printf("  QVFileIO %.1f MB, floor %.1f MB (the converted text and the kept old bytes: %.1f MB)\n",
-           op / double(kMB), floor / double(kMB), 20.0);
+    printf("  QVFileIO %.2f MB, floor %.2f MB; the converted text and the kept old bytes are 20.00 MB\n",
+           op / double(kMB), floor / double(kMB));
     ::DeleteFileA(path.c_str());
 }
 
-void Bench::Growth() {
-    printf("\nGrowth: QVFileIO's time per MB and per entry at 1 and at 10 or 20 times the input\n");
-    // Write: per MB at 1 and 20 MB.
-    double perMB[2] = {};
-    int slot = 0;
-    for (size_t megabytes : {1u, 20u}) {
-        const std::string path = At("grow.txt");
-        const unique_bstr wide = Bstr(path), text = Text(megabytes * kMB);
-        MakeFile(path, megabytes * kMB);
-        Contender op;
-        op.run = [&] { Ok(qv->Write(text.get(), wide.get(), 1, 1, 0), "Write"); };
-        InTurns({&op}, kRounds);
-        perMB[slot++] = op.best / megabytes;
-        ::DeleteFileA(path.c_str());
-    }
-    printf("%-46s %9.2f ms %9.2f ms %7.2f\n", "Write, per MB: 1 MB, 20 MB", perMB[0] * 1e3, perMB[1] * 1e3,
-           perMB[1] / perMB[0]);
-    auto perEntry = [&](const char* work, double entries, const std::function<void(int)>& run, int rounds,
-                        const std::function<void()>& prepareSmall, const std::function<void()>& prepareLarge) {
-        Contender small, large;
-        small.run = [&] { run(0); };
-        large.run = [&] { run(1); };
-        small.prepare = prepareSmall;
-        large.prepare = prepareLarge;
-        InTurns({&small, &large}, rounds);
-        const double a = small.best / (entries / 10), b = large.best / entries;
-        printf("%-46s %9.2f us %9.2f us %7.2f\n", work, a * 1e6, b * 1e6, b / a);
+// One row of growth: the time per unit at the input and at `times` the
+// input, and their ratio, of the operation and (where given) of its floor,
+// all four taken in turns.
+void GrowthRow(const char* work, const char* unit, double units, int times, Contender small, Contender large,
+               Contender smallFloor, Contender largeFloor, int rounds) {
+    InTurns({&small, &large, &smallFloor, &largeFloor}, rounds);
+    const double scale = std::string(unit) == "ms" ? 1e3 : 1e6;
+    auto figures = [&](const Contender& a, const Contender& b) {
+        if (!a) return std::string("-");
+        const double perSmall = a.best / units * scale, perLarge = b.best / (units * times) * scale;
+        char text[64];
+        snprintf(text, sizeof text, "%7.2f %s %7.2f %s %5.2f", perSmall, unit, perLarge, unit, perLarge / perSmall);
+        return std::string(text);
     };
+    printf("%-46s %-30s %s\n", work, figures(small, large).c_str(), figures(smallFloor, largeFloor).c_str());
+    fflush(stdout);
+}
+
+void Bench::Growth() {
+    printf("\nGrowth: the time per MB or per entry at an input and at 10 times (Write: 20 times) that input\n");
+    printf("%-46s %-30s %s\n", "work", "QVFileIO: 1x, more, ratio", "floor: 1x, more, ratio");
     {
-        const unique_bstr patterns[] = {Bstr(trees + "\\flat-tenth\\*"), Bstr(trees + "\\flat\\*")};
-        perEntry("GetDirectoryContents, per entry: 2,000, 20,000", 20000, [&](int which) {
-            unique_bstr names;
-            Ok(qv->GetDirectoryContents(patterns[which].get(), 1, 1, names.put()), "GetDirectoryContents");
-        }, kRounds, [] {}, [] {});
+        const std::string paths[] = {At("grow1.txt"), At("grow20.txt")};
+        const unique_bstr wide[] = {Bstr(paths[0]), Bstr(paths[1])}, text[] = {Text(kMB), Text(20 * kMB)};
+        MakeFile(paths[0], kMB);
+        MakeFile(paths[1], 20 * kMB);
+        Contender op[2], floor[2];
+        for (int i = 0; i < 2; ++i) {
+            op[i].run = [&, i] { Ok(qv->Write(text[i].get(), wide[i].get(), 1, 1, 0), "Write"); };
+            floor[i].run = [&, i] { floors::WriteOver(text[i].get(), scratch.c_str(), paths[i].c_str()); };
+        }
+        GrowthRow("Write over a file of the same size, per MB", "ms", 1, 20, op[0], op[1], floor[0], floor[1], kRounds);
+        for (const std::string& path : paths) ::DeleteFileA(path.c_str());
     }
     {
-        const unique_bstr roots[] = {Bstr(trees + "\\tree-tenth"), Bstr(trees + "\\tree")}, pattern = Bstr("*7.txt");
-        perEntry("FindFileOrDirectory, per entry: 5,000, 50,000", 50000, [&](int which) {
-            unique_bstr found;
-            Ok(qv->FindFileOrDirectory(roots[which].get(), pattern.get(), found.put()), "FindFileOrDirectory");
-        }, kRounds, [] {}, [] {});
+        const std::string patterns[] = {trees + "\\flat-tenth\\*", trees + "\\flat\\*"};
+        const unique_bstr wide[] = {Bstr(patterns[0]), Bstr(patterns[1])};
+        Contender op[2], floor[2];
+        for (int i = 0; i < 2; ++i) {
+            op[i].run = [&, i] {
+                unique_bstr names;
+                Ok(qv->GetDirectoryContents(wide[i].get(), 1, 1, names.put()), "GetDirectoryContents");
+            };
+            floor[i].run = [&, i] { unique_bstr names(floors::ListDirectory(patterns[i].c_str())); };
+        }
+        GrowthRow("GetDirectoryContents of 2,000 files, per entry", "us", 2000, 10, op[0], op[1], floor[0], floor[1],
+                  kRounds);
     }
     {
-        // The large trees are those the table's rounds left.
-        int small = 0, large = kDeletionRounds * 3;
-        unique_bstr trees2[2];
-        perEntry("DeleteDirectory, per entry: 2,000, 20,000", 20000, [&](int which) {
-            Ok(qv->DeleteDirectory(trees2[which].get(), 1, 1), "DeleteDirectory");
-        }, kDeletionRounds,
-        [&] { trees2[0] = Bstr(trees + "\\del-tenth\\" + std::to_string(++small)); },
-        [&] { trees2[1] = Bstr(trees + "\\del\\" + std::to_string(++large)); });
+        const std::string roots[] = {trees + "\\tree-tenth", trees + "\\tree"};
+        const unique_bstr wide[] = {Bstr(roots[0]), Bstr(roots[1])}, pattern = Bstr("*7.txt");
+        Contender op[2], floor[2];
+        for (int i = 0; i < 2; ++i) {
+            op[i].run = [&, i] {
+                unique_bstr found;
+                Ok(qv->FindFileOrDirectory(wide[i].get(), pattern.get(), found.put()), "FindFileOrDirectory");
+            };
+            floor[i].run = [&, i] { unique_bstr found(floors::Search(roots[i].c_str(), "*7.txt")); };
+        }
+        GrowthRow("FindFileOrDirectory over 5,000 entries, per entry", "us", 5000, 10, op[0], op[1], floor[0],
+                  floor[1], kRounds);
+    }
+    {
+        // The large trees follow those of the table's rounds.
+        int next[] = {0, kDeletionRounds * 3};
+        const char* const folders[] = {"\\del-tenth\\", "\\del\\"};
+        unique_bstr tree[2];
+        Contender op[2], none;
+        for (int i = 0; i < 2; ++i) {
+            op[i].prepare = [&, i] { tree[i] = Bstr(trees + folders[i] + std::to_string(++next[i])); };
+            op[i].run = [&, i] { Ok(qv->DeleteDirectory(tree[i].get(), 1, 1), "DeleteDirectory"); };
+        }
+        GrowthRow("DeleteDirectory of 2,000 entries, per entry", "us", 2000, 10, op[0], op[1], none, none,
+                  kDeletionRounds);
     }
 }
 
