@@ -1,6 +1,5 @@
 #include "platform/text.h"
 #include "platform/win32.h"
-#include <algorithm>
 #include <cwchar>
 #include <new>
 
@@ -20,22 +19,19 @@ std::string ToAnsi(const wchar_t* text) {
 
 AnsiData::AnsiData(BSTR text) {
     if (!text || !*text) return;
-    // No character takes more bytes than the code page's longest; the pages
-    // of the buffer beyond what the conversion writes are never touched.
-    CPINFO info = {};
-    const size_t longest = ::GetCPInfo(CP_ACP, &info) && info.MaxCharSize > 0 ? info.MaxCharSize : 2;
     const size_t characters = ::SysStringLen(text);
     if (characters > static_cast<size_t>(INT_MAX / 2 - 1)) throw std::bad_alloc();
-    int capacity = static_cast<int>(std::min<size_t>(characters * longest + 1, INT_MAX));
+    // In a single-byte code page every character is one byte, so the text's
+    // length is its size; in any other the bytes are counted first, so that
+    // no more memory is taken than the text needs. Converted through the
+    // first NUL, which ends the data.
+    CPINFO info = {};
+    const bool singleByte = ::GetCPInfo(CP_ACP, &info) && info.MaxCharSize == 1;
+    const int capacity = singleByte ? static_cast<int>(characters) + 1
+                                    : win32.WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (capacity <= 0) return;
     bytes_.reset(new char[static_cast<size_t>(capacity)]);
-    // Converted through the first NUL, which ends the data.
-    int written = win32.WideCharToMultiByte(CP_ACP, 0, text, -1, bytes_.get(), capacity, nullptr, nullptr);
-    if (written <= 0 && ::GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
-        capacity = win32.WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-        if (capacity <= 0) return;
-        bytes_.reset(new char[static_cast<size_t>(capacity)]);
-        written = win32.WideCharToMultiByte(CP_ACP, 0, text, -1, bytes_.get(), capacity, nullptr, nullptr);
-    }
+    const int written = win32.WideCharToMultiByte(CP_ACP, 0, text, -1, bytes_.get(), capacity, nullptr, nullptr);
     size_ = written > 0 ? static_cast<size_t>(written) - 1 : 0;
 }
 

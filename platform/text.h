@@ -10,10 +10,9 @@
 std::string ToAnsi(const wchar_t* text);
 
 // A caller's data (the text of a write, a registry value) in the ANSI code
-// page as ToAnsi gives it, up to its first NUL, converted in one pass into
-// memory of its own: the data may be millions of characters, where every
-// extra pass and every fresh copy shows. `text` must be a BSTR (its length
-// bounds the bytes) or null.
+// page as ToAnsi gives it, up to its first NUL, converted once into memory
+// of its own: the data may be millions of characters, where every extra
+// pass and every fresh copy shows. `text` must be a BSTR or null.
 class AnsiData {
 public:
     explicit AnsiData(BSTR text);
