@@ -43,7 +43,10 @@ double Now() {
 }
 
 void Check(HRESULT hr, const char* what) {
-    if (FAILED(hr)) throw std::runtime_error(std::string(what) + " failed: " + std::to_string(unsigned(hr)));
+    if (SUCCEEDED(hr)) return;
+    char text[16];
+    snprintf(text, sizeof text, "%08lX", static_cast<unsigned long>(hr));
+    throw std::runtime_error(std::string(what) + " failed: " + text);
 }
 
 std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
@@ -557,8 +560,8 @@ void GrowthRow(const char* work, const char* unit, double units, int times, Cont
 }
 
 void Bench::Growth() {
-    printf("\nGrowth: the time per MB or per entry at an input and at 10 times (Write: 20 times) that input\n");
-    printf("%-46s %-30s %s\n", "work", "QVFileIO: 1x, more, ratio", "floor: 1x, more, ratio");
+    printf("\nGrowth: the time per MB or per entry at two sizes, and the second over the first\n");
+    printf("%-46s %-30s %s\n", "work", "QVFileIO: per unit, ratio", "floor: per unit, ratio");
     {
         const std::string paths[] = {At("grow1.txt"), At("grow20.txt")};
         const unique_bstr wide[] = {Bstr(paths[0]), Bstr(paths[1])}, text[] = {Text(kMB), Text(20 * kMB)};
@@ -569,7 +572,7 @@ void Bench::Growth() {
             op[i].run = [&, i] { Ok(qv->Write(text[i].get(), wide[i].get(), 1, 1, 0), "Write"); };
             floor[i].run = [&, i] { floors::WriteOver(text[i].get(), scratch.c_str(), paths[i].c_str()); };
         }
-        GrowthRow("Write over a file of the same size, per MB", "ms", 1, 20, op[0], op[1], floor[0], floor[1], kRounds);
+        GrowthRow("Write over the same size, per MB: 1, 20 MB", "ms", 1, 20, op[0], op[1], floor[0], floor[1], kRounds);
         for (const std::string& path : paths) ::DeleteFileA(path.c_str());
     }
     {
@@ -583,7 +586,7 @@ void Bench::Growth() {
             };
             floor[i].run = [&, i] { unique_bstr names(floors::ListDirectory(patterns[i].c_str())); };
         }
-        GrowthRow("GetDirectoryContents of 2,000 files, per entry", "us", 2000, 10, op[0], op[1], floor[0], floor[1],
+        GrowthRow("GetDirectoryContents: 2,000, 20,000 files", "us", 2000, 10, op[0], op[1], floor[0], floor[1],
                   kRounds);
     }
     {
@@ -597,7 +600,7 @@ void Bench::Growth() {
             };
             floor[i].run = [&, i] { unique_bstr found(floors::Search(roots[i].c_str(), "*7.txt")); };
         }
-        GrowthRow("FindFileOrDirectory over 5,000 entries, per entry", "us", 5000, 10, op[0], op[1], floor[0],
+        GrowthRow("FindFileOrDirectory: 5,000, 50,000 entries", "us", 5000, 10, op[0], op[1], floor[0],
                   floor[1], kRounds);
     }
     {
@@ -610,7 +613,7 @@ void Bench::Growth() {
             op[i].prepare = [&, i] { tree[i] = Bstr(trees + folders[i] + std::to_string(++next[i])); };
             op[i].run = [&, i] { Ok(qv->DeleteDirectory(tree[i].get(), 1, 1), "DeleteDirectory"); };
         }
-        GrowthRow("DeleteDirectory of 2,000 entries, per entry", "us", 2000, 10, op[0], op[1], none, none,
+        GrowthRow("DeleteDirectory: 2,000, 20,000 entries", "us", 2000, 10, op[0], op[1], none, none,
                   kDeletionRounds);
     }
 }
@@ -637,8 +640,10 @@ int main(int argc, char** argv) {
         Check(::CoCreateInstance(fsoClass, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, bench.fso.put_void()),
               "FileSystemObject");
         printf("Each operation against its floor, the least work its contract asks on the same input; best of %d\n"
-               "(deletion: %d) taken in turns, each call timed alone; per call where marked, else the whole work\n\n",
-               kRounds, kDeletionRounds);
+               "(deletion: %d) taken in turns, each call timed alone; per call where marked, else the whole work.\n"
+               "QVFileIO through its vtable, the floor native, FileSystemObject through IDispatch (in brackets:\n"
+               "the runs it took within %.0f s)\n\n",
+               kRounds, kDeletionRounds, kFsoBudget);
         const std::vector<std::pair<const char*, void (Bench::*)()>> parts = {
             {"writes", &Bench::Writes}, {"reads", &Bench::Reads}, {"queries", &Bench::Queries},
             {"registry", &Bench::Registry}, {"trees", &Bench::Trees}, {"memory", &Bench::Memory},
