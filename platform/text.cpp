@@ -17,7 +17,7 @@ std::string ToAnsi(const wchar_t* text) {
     return result;
 }
 
-AnsiData::AnsiData(BSTR text) {
+AnsiData::AnsiData(BSTR text, UINT codePage) {
     if (!text || !*text) return;
     const size_t characters = ::SysStringLen(text);
     if (characters > static_cast<size_t>(INT_MAX / 2 - 1)) throw std::bad_alloc();
@@ -26,12 +26,12 @@ AnsiData::AnsiData(BSTR text) {
     // no more memory is taken than the text needs. Converted through the
     // first NUL, which ends the data.
     CPINFO info = {};
-    const bool singleByte = ::GetCPInfo(CP_ACP, &info) && info.MaxCharSize == 1;
+    const bool singleByte = ::GetCPInfo(codePage, &info) && info.MaxCharSize == 1;
     const int capacity = singleByte ? static_cast<int>(characters) + 1
-                                    : win32.WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+                                    : win32.WideCharToMultiByte(codePage, 0, text, -1, nullptr, 0, nullptr, nullptr);
     if (capacity <= 0) return;
     bytes_.reset(new char[static_cast<size_t>(capacity)]);
-    const int written = win32.WideCharToMultiByte(CP_ACP, 0, text, -1, bytes_.get(), capacity, nullptr, nullptr);
+    const int written = win32.WideCharToMultiByte(codePage, 0, text, -1, bytes_.get(), capacity, nullptr, nullptr);
     size_ = written > 0 ? static_cast<size_t>(written) - 1 : 0;
 }
 

@@ -15,7 +15,7 @@ std::string ToAnsi(const wchar_t* text);
 // pass and every fresh copy shows. `text` must be a BSTR or null.
 class AnsiData {
 public:
-    explicit AnsiData(BSTR text);
+    explicit AnsiData(BSTR text, UINT codePage = CP_ACP);
     const char* data() const { return bytes_ ? bytes_.get() : ""; }
     size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }

@@ -3,6 +3,7 @@
 // truncations, writes and attribute writes, and the order of the records
 // that nested failures leave.
 #include "tests/cpp/support.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -470,6 +471,16 @@ TEST_F(WritingTest, DataEndsAtItsFirstNul) {
             EXPECT_TRUE(ReadBytes(file) == expected) << operation << ", " << c.text.size();
         }
     }
+}
+
+// In a double-byte code page the data's bytes are counted before they are
+// converted: exactly those of the text up to its first NUL.
+TEST(AnsiDataTest, DoubleByteCodePageCountsFirst) {
+    const UINT shiftJis = 932;
+    CPINFO info;
+    ASSERT_TRUE(::GetCPInfo(shiftJis, &info)) << "code page 932 is needed for this test";
+    const AnsiData bytes(Bstr(std::wstring(L"a\x4e2d\x6587") + L'\0' + L"tail"), shiftJis);
+    EXPECT_EQ(std::string("a\x92\x86\x95\xb6"), std::string(bytes.data(), bytes.size()));
 }
 
 // Held open by another program sharing writing: refused as before, kept.
