@@ -7,7 +7,8 @@
 // how the time per MB and per entry grows with the input.
 //   compare.exe TREES [PART...]
 // TREES holds the trees that bench/trees.sh built; the parts (writes, reads,
-// queries, registry, trees, memory, growth) are all run unless some are named.
+// queries, registry, trees, deletion, memory, growth) are all run unless some
+// are named.
 #include "bench/floors.h"
 #include "object/qvfileio.h"
 #include <psapi.h>
@@ -26,8 +27,12 @@ namespace {
 
 const size_t kMB = 1 << 20;
 const int kRounds = 7;
-// The deletion trees of trees.sh: kDeletionRounds rounds of three contenders.
-const int kDeletionRounds = 3;
+// The deletion trees of trees.sh (del/1 to del/15): two for each of
+// kDeletionRounds rounds, kDeletionFsoRuns for FileSystemObject, then one
+// for each round of the growth (whose small trees are del-tenth/1 to 3).
+const int kDeletionRounds = 5;
+const int kDeletionFsoRuns = 2;
+const int kDeletionGrowthRounds = 3;
 // FileSystemObject sits out the rounds left once it has spent this long on a row.
 const double kFsoBudget = 10;
 
@@ -78,6 +83,14 @@ void InTurns(std::initializer_list<Contender*> contenders, int rounds, double bu
             c->spent += elapsed;
             ++c->runs;
         }
+}
+
+// The operation and its floor in turns; then FileSystemObject on its own,
+// so that what it leaves behind (freed objects, a deleted tree's metadata
+// still on its way to the disk) never falls on the next contender's time.
+void Compare(Contender& op, Contender& floor, Contender& fso, int rounds = kRounds, int fsoRuns = kRounds) {
+    InTurns({&op, &floor}, rounds);
+    InTurns({&fso}, fsoRuns, kFsoBudget);
 }
 
 // A time per `calls` in the unit that suits it.
@@ -243,6 +256,7 @@ struct Bench {
     void Reads();
     void Queries();
     void Trees();
+    void Deletion();
     void Registry();
     void Memory();
     void Growth();
@@ -261,7 +275,7 @@ void Bench::Writes() {
             Call(stream.object(), L"Write", {text.get()});
             Call(stream.object(), L"Close");
         };
-        InTurns({&op, &floor, &other}, kRounds, kFsoBudget);
+        Compare(op, floor, other);
         Row((std::string("Write ") + std::to_string(megabytes) + " MB over a file of " + std::to_string(megabytes) +
              " MB").c_str(),
             op, floor, other);
@@ -278,7 +292,7 @@ void Bench::Writes() {
             Call(stream.object(), L"Write", {text.get()});
             Call(stream.object(), L"Close");
         };
-        InTurns({&op, &floor, &other}, kRounds, kFsoBudget);
+        Compare(op, floor, other);
         Row("Write 10 MB to a new file", op, floor, other);
         ::DeleteFileA(path.c_str());
     }
@@ -301,7 +315,7 @@ void Bench::Writes() {
                 Call(stream.object(), L"Close");
             }
         };
-        InTurns({&op, &floor, &other}, kRounds, kFsoBudget);
+        Compare(op, floor, other);
         Row("Append 100 bytes, 1,000 times", op, floor, other);
     }
     {
@@ -316,7 +330,7 @@ void Bench::Writes() {
             Call(stream.object(), L"Write", {text.get()});
             Call(stream.object(), L"Close");
         };
-        InTurns({&op, &floor, &other}, kRounds, kFsoBudget);
+        Compare(op, floor, other);
         Row("WriteToExistingFile 10 MB over 10 MB", op, floor, other);
         ::DeleteFileA(path.c_str());
     }
@@ -329,7 +343,7 @@ void Bench::Writes() {
         op.run = [&] { Ok(qv->CopyFile(wideSource.get(), wideDestination.get(), 1, 0), "CopyFile"); };
         floor.run = [&] { floors::CopyOver(source.c_str(), destination.c_str()); };
         other.run = [&] { Call(fso.get(), L"CopyFile", {wideSource.get(), wideDestination.get(), true}); };
-        InTurns({&op, &floor, &other}, kRounds, kFsoBudget);
+        Compare(op, floor, other);
         Row("CopyFile 40 MB over an existing file", op, floor, other);
         ::DeleteFileA(source.c_str());
         ::DeleteFileA(destination.c_str());
@@ -359,7 +373,7 @@ void Bench::Reads() {
                 Variant text = Call(stream.object(), L"ReadAll");
                 Call(stream.object(), L"Close");
             };
-        InTurns({&op, &floor, &other}, kRounds, kFsoBudget);
+        Compare(op, floor, other);
         if (opLength != floorLength) printf("different texts: %u and %u characters\n", opLength, floorLength);
         Row(("Read " + std::to_string(megabytes) + " MB").c_str(), op, floor, other);
         ::DeleteFileA(path.c_str());
@@ -385,7 +399,7 @@ void Bench::Queries() {
         other.run = [&] {
             for (int i = 0; i < calls; ++i) Call(fso.get(), L"FileExists", {wide.get()});
         };
-        InTurns({&op, &floor, &other}, kRounds, kFsoBudget);
+        Compare(op, floor, other);
         Row("FileExists of a file (per call)", op, floor, other, calls);
     }
     {
@@ -402,7 +416,7 @@ void Bench::Queries() {
         other.run = [&] {
             for (int i = 0; i < calls; ++i) Call(Call(fso.get(), L"GetFile", {wide.get()}).object(), L"Size");
         };
-        InTurns({&op, &floor, &other}, kRounds, kFsoBudget);
+        Compare(op, floor, other);
         Row("GetFileSize (per call)", op, floor, other, calls);
     }
     {
@@ -420,7 +434,7 @@ void Bench::Queries() {
             for (int i = 0; i < calls; ++i)
                 Call(Call(fso.get(), L"GetFile", {wide.get()}).object(), L"DateLastModified");
         };
-        InTurns({&op, &floor, &other}, kRounds, kFsoBudget);
+        Compare(op, floor, other);
         Row("GetLastModifiedDate (per call)", op, floor, other, calls);
     }
     ::DeleteFileA(path.c_str());
@@ -478,7 +492,7 @@ void Bench::Trees() {
             ForEach(Call(Call(fso.get(), L"GetFolder", {folder.get()}).object(), L"Files").object(),
                     [&](IDispatch* file) { count += Call(file, L"Name").text() != nullptr; });
         };
-        InTurns({&op, &floor, &other}, kRounds, kFsoBudget);
+        Compare(op, floor, other);
         if (opResult != floorResult || count != 20000) printf("different listings\n");
         Row("GetDirectoryContents of 20,000 files", op, floor, other);
     }
@@ -501,10 +515,13 @@ void Bench::Trees() {
             count = 0;
             Walk(Call(fso.get(), L"GetFolder", {wide.get()}).object(), L"*7.txt", count);
         };
-        InTurns({&op, &floor, &other}, kRounds, kFsoBudget);
+        Compare(op, floor, other);
         if (opResult != floorResult || opResult.empty()) printf("different search results\n");
         Row("FindFileOrDirectory over 50,000 entries", op, floor, other);
     }
+}
+
+void Bench::Deletion() {
     {
         int next = 0;
         std::string tree;
@@ -518,7 +535,7 @@ void Bench::Trees() {
         op.run = [&] { Ok(qv->DeleteDirectory(wide.get(), 1, 1), "DeleteDirectory"); };
         floor.run = [&] { floors::DeleteTree(tree.c_str()); };
         other.run = [&] { Call(fso.get(), L"DeleteFolder", {wide.get(), true}); };
-        InTurns({&op, &floor, &other}, kDeletionRounds);
+        Compare(op, floor, other, kDeletionRounds, kDeletionFsoRuns);
         for (int i = 1; i <= next; ++i)
             if (::GetFileAttributesA((trees + "\\del\\" + std::to_string(i)).c_str()) != INVALID_FILE_ATTRIBUTES)
                 printf("a tree was left behind\n");
@@ -605,7 +622,7 @@ void Bench::Growth() {
     }
     {
         // The large trees follow those of the table's rounds.
-        int next[] = {0, kDeletionRounds * 3};
+        int next[] = {0, kDeletionRounds * 2 + kDeletionFsoRuns};
         const char* const folders[] = {"\\del-tenth\\", "\\del\\"};
         unique_bstr tree[2];
         Contender op[2], none;
@@ -614,7 +631,7 @@ void Bench::Growth() {
             op[i].run = [&, i] { Ok(qv->DeleteDirectory(tree[i].get(), 1, 1), "DeleteDirectory"); };
         }
         GrowthRow("DeleteDirectory: 2,000, 20,000 entries", "us", 2000, 10, op[0], op[1], none, none,
-                  kDeletionRounds);
+                  kDeletionGrowthRounds);
     }
 }
 
@@ -646,7 +663,8 @@ int main(int argc, char** argv) {
                kRounds, kDeletionRounds, kFsoBudget);
         const std::vector<std::pair<const char*, void (Bench::*)()>> parts = {
             {"writes", &Bench::Writes}, {"reads", &Bench::Reads}, {"queries", &Bench::Queries},
-            {"registry", &Bench::Registry}, {"trees", &Bench::Trees}, {"memory", &Bench::Memory},
+            {"registry", &Bench::Registry}, {"trees", &Bench::Trees}, {"deletion", &Bench::Deletion},
+            {"memory", &Bench::Memory},
             {"growth", &Bench::Growth}};
         Heading();
         for (const auto& part : parts) {

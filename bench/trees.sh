@@ -6,7 +6,7 @@
 #   DIR/flat              20,000 files         DIR/flat-tenth   2,000 files
 #   DIR/tree              100 directories of 499 files each: 50,000 entries
 #   DIR/tree-tenth        10 of them: 5,000 entries
-#   DIR/del/1 to 12       40 of them: 20,000 entries, one tree per deletion
+#   DIR/del/1 to 15       40 of them: 20,000 entries, one tree per deletion
 #   DIR/del-tenth/1 to 3  4 of them: 2,000 entries
 set -eu
 root=$1
@@ -24,5 +24,5 @@ for d in $(seq -f 'd%03g' 0 9); do cp -r "$root/tree/d000" "$root/tree-tenth/$d"
 mkdir -p "$root/del/1" "$root/del-tenth/1"
 for d in $(seq -f 'd%03g' 0 39); do cp -r "$root/tree/d000" "$root/del/1/$d"; done
 for d in $(seq -f 'd%03g' 0 3); do cp -r "$root/tree/d000" "$root/del-tenth/1/$d"; done
-for n in $(seq 2 12); do cp -r "$root/del/1" "$root/del/$n"; done
+for n in $(seq 2 15); do cp -r "$root/del/1" "$root/del/$n"; done
 for n in 2 3; do cp -r "$root/del-tenth/1" "$root/del-tenth/$n"; done
