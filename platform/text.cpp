@@ -25,13 +25,20 @@ AnsiData::AnsiData(BSTR text, UINT codePage) {
     // length is its size; in any other the bytes are counted first, so that
     // no more memory is taken than the text needs. Converted through the
     // first NUL, which ends the data.
+    auto convert = [&](char* bytes, int size) {
+        return win32.WideCharToMultiByte(codePage, 0, text, -1, bytes, size, nullptr, nullptr);
+    };
     CPINFO info = {};
     const bool singleByte = ::GetCPInfo(codePage, &info) && info.MaxCharSize == 1;
-    const int capacity = singleByte ? static_cast<int>(characters) + 1
-                                    : win32.WideCharToMultiByte(codePage, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    int capacity = singleByte ? static_cast<int>(characters) + 1 : convert(nullptr, 0);
     if (capacity <= 0) return;
     bytes_.reset(new char[static_cast<size_t>(capacity)]);
-    const int written = win32.WideCharToMultiByte(codePage, 0, text, -1, bytes_.get(), capacity, nullptr, nullptr);
+    int written = convert(bytes_.get(), capacity);
+    // A string whose length says less than its text holds is counted after all.
+    if (written <= 0 && ::GetLastError() == ERROR_INSUFFICIENT_BUFFER && (capacity = convert(nullptr, 0)) > 0) {
+        bytes_.reset(new char[static_cast<size_t>(capacity)]);
+        written = convert(bytes_.get(), capacity);
+    }
     size_ = written > 0 ? static_cast<size_t>(written) - 1 : 0;
 }
 

@@ -18,7 +18,6 @@ public:
     explicit AnsiData(BSTR text, UINT codePage = CP_ACP);
     const char* data() const { return bytes_ ? bytes_.get() : ""; }
     size_t size() const { return size_; }
-    bool empty() const { return size_ == 0; }
 
 private:
     std::unique_ptr<char[]> bytes_;

@@ -475,12 +475,19 @@ TEST_F(WritingTest, DataEndsAtItsFirstNul) {
 
 // In a double-byte code page the data's bytes are counted before they are
 // converted: exactly those of the text up to its first NUL.
-TEST(AnsiDataTest, DoubleByteCodePageCountsFirst) {
+TEST(AnsiDataTest, BytesUpToTheFirstNul) {
     const UINT shiftJis = 932;
     CPINFO info;
     ASSERT_TRUE(::GetCPInfo(shiftJis, &info)) << "code page 932 is needed for this test";
     const AnsiData bytes(Bstr(std::wstring(L"a\x4e2d\x6587") + L'\0' + L"tail"), shiftJis);
     EXPECT_EQ(std::string("a\x92\x86\x95\xb6"), std::string(bytes.data(), bytes.size()));
+    // A string whose length says less than its text holds is still read to its NUL.
+    Bstr shortened(L"abcdef");
+    UINT& prefix = reinterpret_cast<UINT*>(static_cast<BSTR>(shortened))[-1];
+    prefix = 2 * sizeof(wchar_t);
+    const AnsiData whole(shortened, 1252);
+    prefix = 6 * sizeof(wchar_t);
+    EXPECT_EQ("abcdef", std::string(whole.data(), whole.size()));
 }
 
 // Held open by another program sharing writing: refused as before, kept.
