@@ -317,6 +317,7 @@ void Bench::Writes() {
         };
         Compare(op, floor, other);
         Row("Append 100 bytes, 1,000 times", op, floor, other);
+        ::DeleteFileA(path.c_str());
     }
     {
         const std::string path = At("over.txt");
