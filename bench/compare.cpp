@@ -5,10 +5,10 @@
 // through its IDispatch as a script calls it; each call is timed alone,
 // best of several taken in turns. Then the peak private bytes of Write, and
 // how the time per MB and per entry grows with the input.
-//   compare.exe TREES [PART...]
-// TREES holds the trees that bench/trees.sh built; the parts (writes, reads,
-// queries, registry, trees, deletion, memory, growth) are all run unless some
-// are named.
+//   compare.exe TREES [SECTION...]
+// TREES holds the trees that bench/trees.sh built; the sections (writes,
+// reads, queries, registry, trees, deletion, memory, growth) are all run
+// unless some are named.
 #include "bench/floors.h"
 #include "object/qvfileio.h"
 #include <psapi.h>
@@ -662,16 +662,16 @@ int main(int argc, char** argv) {
                "QVFileIO through its vtable, the floor native, FileSystemObject through IDispatch (in brackets:\n"
                "the runs it took within %.0f s)\n\n",
                kRounds, kDeletionRounds, kFsoBudget);
-        const std::vector<std::pair<const char*, void (Bench::*)()>> parts = {
+        const std::vector<std::pair<const char*, void (Bench::*)()>> sections = {
             {"writes", &Bench::Writes}, {"reads", &Bench::Reads}, {"queries", &Bench::Queries},
             {"registry", &Bench::Registry}, {"trees", &Bench::Trees}, {"deletion", &Bench::Deletion},
             {"memory", &Bench::Memory},
             {"growth", &Bench::Growth}};
         Heading();
-        for (const auto& part : parts) {
+        for (const auto& section : sections) {
             bool named = argc == 2;
-            for (int i = 2; i < argc; ++i) named = named || strcmp(argv[i], part.first) == 0;
-            if (named) (bench.*part.second)();
+            for (int i = 2; i < argc; ++i) named = named || strcmp(argv[i], section.first) == 0;
+            if (named) (bench.*section.second)();
         }
         ::RemoveDirectoryA(bench.scratch.c_str());
     } catch (const std::exception& failure) {
