@@ -11,17 +11,17 @@ run() { "$top/tools/wine-run.sh" --arch "$arch" --prefix "$tree/wineprefix" "$@"
 win() { printf 'Z:%s' "$1" | tr / '\\'; }
 case $what in
 bench)
-    cmake --build "$tree" --target readfloor
-    run "$(win "$tree/readfloor.exe")"
+    # The machine's state, since every figure depends on it.
+    echo "$(nproc) cores; load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+    cmake --build "$tree" --target compare
+    sh "$top/bench/trees.sh" "$tree/bench-trees"
+    run "$(win "$tree/compare.exe")" "$(win "$tree/bench-trees")"
     run regsvr32 /s "$(win "$tree/QVFileIO3.dll")"
-    run cscript //nologo "$(win "$top/bench/read_bench.js")"
-    sh "$top/bench/trees.sh" "$tree/bench-trees"
-    run cscript //nologo "$(win "$top/bench/listing_bench.vbs")" "$(win "$tree/bench-trees")"
-    sh "$top/bench/trees.sh" "$tree/bench-trees"
     view=; [ "$arch" = win64 ] && view=/reg:64
+    echo
     run cscript //nologo "$(win "$top/bench/policy_bench.js")" "$(win "$tree/bench-trees")" $view
     rm -rf "$tree/bench-trees"
-    run cscript //nologo "$(win "$top/bench/write_bench.js")"
+    echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
     ;;
 soak)
     cmake --build "$tree" --target soak

@@ -3,7 +3,8 @@
 // All four run the private worker ChangeFileAttributes.
 #include "object/qvfileio.h"
 
-HRESULT QVFileIO::ChangeFileAttributes(BSTR bstrFullPath, DWORD attributes, bool replace, const char*& message) {
+HRESULT QVFileIO::ChangeFileAttributes(BSTR bstrFullPath, DWORD attributes, bool replace, const char*& message,
+                                       DWORD* before) {
     try {
         ArgCopy path(bstrFullPath);
         NarrowPath narrow;
@@ -16,6 +17,7 @@ HRESULT QVFileIO::ChangeFileAttributes(BSTR bstrFullPath, DWORD attributes, bool
             message = failure.message;
             return Report(failure.hr, __LINE__, {"szDirPath: ", narrow.c_str(), "Error: ", message});
         }
+        if (before) *before = current;
         if (NamesDevice(path.get())) {
             message = kFailedToSetAttributes;
             return Report(HResultFromWin32(ERROR_INVALID_NAME), __LINE__,
@@ -32,13 +34,14 @@ HRESULT QVFileIO::ChangeFileAttributes(BSTR bstrFullPath, DWORD attributes, bool
     }
 }
 
-HRESULT QVFileIO::AttributeOperation(BSTR bstrFullPath, DWORD attributes, bool replace, const char* catchMessage) {
+HRESULT QVFileIO::AttributeOperation(BSTR bstrFullPath, DWORD attributes, bool replace, const char* catchMessage,
+                                     DWORD* before) {
     return Guarded("bstrFullPath: ", catchMessage, [&] {
         ArgCopy path(bstrFullPath);
         HRESULT hr = ConfineArgument(path.get(), Confinement::Access::Change, "bstrFullPath: ");
         if (FAILED(hr)) return hr;
         const char* message = "";
-        hr = ChangeFileAttributes(path.get(), attributes, replace, message);
+        hr = ChangeFileAttributes(path.get(), attributes, replace, message, before);
         return FAILED(hr) ? Fail(hr, __LINE__, {"bstrFullPath: ", message}) : S_OK;
     });
 }

@@ -16,9 +16,13 @@ STDMETHODIMP QVFileIO::DeleteFile(BSTR bstrFullPath) {
         NarrowPath narrow;
         HRESULT hr = ValidatePath(path.get(), narrow, "bstrFullPath: ");
         if (FAILED(hr) || FAILED(hr = Confine(narrow.c_str(), Confinement::Access::Change, "bstrFullPath: "))) return hr;
-        // Kept so that a refused deletion leaves the file as it was.
-        const DWORD saved = win32.GetFileAttributesA(narrow.c_str());
-        hr = Nested()->ClearFileAttributes(path.get());
+        // ClearFileAttributes, as a nested call, keeping the attributes it
+        // reads first, so that a refused deletion leaves the file as it was.
+        DWORD saved = INVALID_FILE_ATTRIBUTES;
+        {
+            const NestedCall nested(*this);
+            hr = AttributeOperation(path.get(), FILE_ATTRIBUTE_NORMAL, true, kFailedToClearAttributes, &saved);
+        }
         if (FAILED(hr)) {
             if (IsNotFound(hr))
                 return Fail(hr, __LINE__,
@@ -63,8 +67,8 @@ STDMETHODIMP QVFileIO::DeleteDirectory(BSTR bstrFullPath, VARIANT_BOOL bDelSubFi
                 return Fail(hr, __LINE__, {"bstrFullPath: ", "Failed to determine if the directory is empty"});
             const std::string listing = empty ? std::string() : ToAnsi(contents.get());
 
-            hr = ForEachListed(listing, [&](const std::string& name) {
-                const std::string child = prefix + name;
+            hr = ForEachListed(listing, [&](std::string_view name) {
+                const std::string child = prefix + std::string(name);
                 // A link that leads out of the allowed folders is passed over.
                 if (confinement_.Active() && !IsDotEntry(name) &&
                     !confinement_.AllowsEntry(child.c_str(), win32.GetFileAttributesA(child.c_str()), Confinement::Access::Change)) {

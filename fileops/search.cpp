@@ -5,6 +5,12 @@
 #include "object/qvfileio.h"
 
 namespace {
+
+// A listing as GetDirectoryContents hands it over, read in place.
+std::wstring_view Listed(const unique_bstr& listing) {
+    return listing ? std::wstring_view(listing.get()) : std::wstring_view();
+}
+
 // The match that brings the count to this ends the search.
 const ULONG kMatchLimit = 6000;
 const char kSearchTooLarge[] = "You have exceed the search size.  Please narrow your search request";
@@ -36,7 +42,7 @@ HRESULT QVFileIO::SearchDirectory(BSTR bstrDirPath, BSTR bstrSearchString, std::
             return IsPathNotFound(hr) ? refuse(hr, __LINE__, {"bstrFullpath: ", kPathNotFound})
                                       : refuse(hr, __LINE__, {"bstrFilePath: ", kFailedToGetDirectoryContents});
         const size_t mark = found.size();
-        hr = ForEachListed(std::wstring(matches ? matches.get() : L""), [&](const std::wstring& name) {
+        hr = ForEachListed(Listed(matches), [&](std::wstring_view name) {
             if (IsDotEntry(name)) return S_OK;
             if (!found.empty()) found += L'|';
             found += prefix;
@@ -52,9 +58,13 @@ HRESULT QVFileIO::SearchDirectory(BSTR bstrDirPath, BSTR bstrSearchString, std::
         hr = Nested()->GetDirectoryContents(unique_bstr(NewBstr(prefix + L"*")).get(), VARIANT_TRUE, VARIANT_TRUE,
                                           contents.put());
         if (FAILED(hr)) return refuse(hr, __LINE__, {"bstrFilePath: ", kFailedToGetDirectoryContents});
-        return ForEachListed(std::wstring(contents ? contents.get() : L""), [&](const std::wstring& name) {
+        // One buffer for every child's path.
+        std::wstring childPath = prefix;
+        return ForEachListed(Listed(contents), [&](std::wstring_view name) {
             if (IsDotEntry(name)) return S_OK;
-            const unique_bstr child(NewBstr(prefix + name));
+            childPath.resize(prefix.size());
+            childPath += name;
+            const unique_bstr child(NewBstr(childPath));
             VARIANT_BOOL isDirectory = 0;
             const HRESULT asked = Nested()->IsDirectoryName(child.get(), &isDirectory);
             // An entry the system holds open is passed over.

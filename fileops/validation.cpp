@@ -1,7 +1,6 @@
 // IsValidFileOrDirectoryName: a shallow test of a bare name (0) or a path
 // (1) on the bytes of its ANSI form. The file system is not asked.
 #include "object/qvfileio.h"
-#include <cstring>
 
 namespace {
 
@@ -13,12 +12,16 @@ bool IsAcceptable(const std::string& ansi, long fileOrDir) {
     // A character the code page cannot represent arrives here as '?' and is
     // refused with it; a trail byte of a double-byte character is scanned
     // like any other byte.
-    const char* refusedAlways = "*?\"<>|";
-    const char* separators = "\\/:";
     for (char c : ansi) {
-        if (c == '\0') continue;
-        if (strchr(refusedAlways, c)) return false;
-        if (fileOrDir == kBareName && strchr(separators, c)) return false;
+        switch (c) {
+        case '*': case '?': case '"': case '<': case '>': case '|':
+            return false;
+        case '\\': case '/': case ':':
+            if (fileOrDir == kBareName) return false;
+            break;
+        default:
+            break;
+        }
     }
     return true;
 }

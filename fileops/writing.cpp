@@ -17,14 +17,6 @@ const char kFailedToAppend[] = "Failed to append the text to the file";
 // A directory or a file is created only with more free bytes than this.
 const long kCreationReserve = 128000;
 
-// The caller's text as the ANSI bytes written to disk, up to the first zero
-// byte. A character the code page lacks becomes its default character.
-std::string DataBytes(BSTR data) {
-    std::string bytes = ToAnsi(data);
-    bytes.resize(strlen(bytes.c_str()));
-    return bytes;
-}
-
 // One WriteFile of `length` bytes at the file pointer; `written` gets what
 // it took, also when it fails. Fewer bytes than asked is a full disk.
 HRESULT WritePiece(HANDLE file, const char* data, size_t length, DWORD& written) {
@@ -61,7 +53,7 @@ public:
         if (!done_) PutBack();  // an exception on the way
     }
 
-    HRESULT Run(const std::string& bytes, bool append, const char*& message, HRESULT& restored) {
+    HRESULT Run(const AnsiData& bytes, bool append, const char*& message, HRESULT& restored) {
         auto fail = [&](HRESULT hr, const char* step) {
             message = step;
             restored = PutBack();
@@ -179,7 +171,11 @@ STDMETHODIMP QVFileIO::WriteToExistingFile(BSTR bstrData, BSTR bstrFullPath, VAR
         if (FAILED(hr) || FAILED(hr = Confine(szDirPath.c_str(), Confinement::Access::Change, "bstrFullPath: "))) return hr;
         if (NamesDevice(path.get()))
             return Fail(kDeviceRefused, __LINE__, {"bstrFullpath: ", szDirPath.c_str(), "Error: ", kFailedToWriteFile});
-        const std::string bytes = DataBytes(data.get());
+        // The text as the bytes written to disk, up to its first NUL; a
+        // character the code page lacks becomes its default character. The
+        // one conversion of the text: every level above passed it on as it
+        // came.
+        const AnsiData bytes(data.get());
 
         // Only the path's first character names the drive. Compared in 64
         // bits, so no length wraps past the free space; as the free space is

@@ -34,13 +34,7 @@ const char kFailedToRestore[] = "Failed to put the file back as it was";
 const char kOutParameterNotNull[] = "The out-parameter was passed as non-null.";
 const char kRefusedByPolicy[] = "Refused by the administrator's policy";
 
-ArgCopy::ArgCopy(BSTR source) {
-    if (!source) return;
-    copy_.reset(::SysAllocString(source));
-    if (!copy_) throw std::bad_alloc();
-}
-
-size_t ArgCopy::length() const { return copy_ ? wcslen(copy_.get()) : 0; }
+size_t ArgCopy::length() const { return text_ ? wcslen(text_) : 0; }
 
 Win32Failure ClassifyFailure(DWORD error, std::initializer_list<ErrorMessage> known, const char* otherMessage) {
     for (const ErrorMessage& entry : known)

@@ -5,6 +5,7 @@
 #include "platform/text.h"
 #include <initializer_list>
 #include <string>
+#include <string_view>
 
 using Pieces = std::initializer_list<const char*>;
 
@@ -43,17 +44,21 @@ extern const char kOutParameterNotNull[];
 // not allow.
 extern const char kRefusedByPolicy[];
 
-// Frame step 1: the operation's own copy of a text argument, up to its
-// first NUL. A null argument stays null, which every step treats as empty.
+// Frame step 1: a text argument as the operation takes it, up to its first
+// NUL. The caller's string is read in place rather than copied: nothing
+// else runs in the apartment while the call does, no step changes it, and
+// every step reads it up to that NUL, so the end is a length, not a copy (a
+// copy of a text of millions of characters costs more than the work). A
+// null argument stays null, which every step treats as empty.
 class ArgCopy {
 public:
-    explicit ArgCopy(BSTR source);
-    BSTR get() const { return copy_.get(); }
+    explicit ArgCopy(BSTR source) : text_(source) {}
+    BSTR get() const { return text_; }
     size_t length() const;
-    bool empty() const { return length() == 0; }
+    bool empty() const { return !text_ || !*text_; }
 
 private:
-    unique_bstr copy_;
+    BSTR text_;
 };
 
 // Hands a description to the caller through the COM error-information
@@ -84,25 +89,27 @@ Win32Failure ClassifyFailure(DWORD error, std::initializer_list<ErrorMessage> kn
 Win32Failure NotFoundOr(DWORD error, const char* otherMessage);
 
 // Calls `visit` with each entry of a listing text (names joined by "|"),
-// in order, until one visit fails; returns that failure or S_OK.
+// in order, until one visit fails; returns that failure or S_OK. Each entry
+// is a view into the listing, which must outlive the visit.
 template <class Char, class Visit>
-HRESULT ForEachListed(const std::basic_string<Char>& listing, Visit&& visit) {
+HRESULT ForEachListed(std::basic_string_view<Char> listing, Visit&& visit) {
     for (size_t start = 0; start < listing.size();) {
         size_t end = listing.find(Char('|'), start);
-        if (end == std::basic_string<Char>::npos) end = listing.size();
+        if (end == std::basic_string_view<Char>::npos) end = listing.size();
         const HRESULT hr = visit(listing.substr(start, end - start));
         if (FAILED(hr)) return hr;
         start = end + 1;
     }
     return S_OK;
 }
+template <class Char, class Visit>
+HRESULT ForEachListed(const std::basic_string<Char>& listing, Visit&& visit) {
+    return ForEachListed(std::basic_string_view<Char>(listing), visit);
+}
 
 // The entries "." and ".." that a listing of a directory holds.
-template <class Char>
-bool IsDotEntry(const std::basic_string<Char>& name) {
-    return (name.size() == 1 && name[0] == Char('.')) ||
-           (name.size() == 2 && name[0] == Char('.') && name[1] == Char('.'));
-}
+inline bool IsDotEntry(std::string_view name) { return name == "." || name == ".."; }
+inline bool IsDotEntry(std::wstring_view name) { return name == L"." || name == L".."; }
 
 // The failures of a missing path (error 3) and of a missing file or path
 // (errors 2 and 3), as the nested operations return them.

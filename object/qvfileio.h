@@ -183,8 +183,11 @@ private:
     HRESULT WriteOrAppendOperation(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL bCreateFileIfNotFound,
                                    VARIANT_BOOL bCreateDirIfNotFound, bool append, VARIANT_BOOL bOverwriteReadOnly,
                                    const char* catchMessage);
-    HRESULT ChangeFileAttributes(BSTR bstrFullPath, DWORD attributes, bool replace, const char*& message);
-    HRESULT AttributeOperation(BSTR bstrFullPath, DWORD attributes, bool replace, const char* catchMessage);
+    // `before`, when given, gets the attributes read before the change.
+    HRESULT ChangeFileAttributes(BSTR bstrFullPath, DWORD attributes, bool replace, const char*& message,
+                                 DWORD* before = nullptr);
+    HRESULT AttributeOperation(BSTR bstrFullPath, DWORD attributes, bool replace, const char* catchMessage,
+                               DWORD* before = nullptr);
     HRESULT ShowFolderDialog(HWND owner, const char* title, UINT flags, BSTR* result, const char*& message);
     HRESULT MapThroughScript(BSTR bstrServerPath, BSTR bstrSubKey, BSTR bstrRegValue, BSTR bstrDriveRegValue,
                              BSTR bstrSuccessRegValue, BSTR* bstrDrive);

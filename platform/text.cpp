@@ -17,6 +17,31 @@ std::string ToAnsi(const wchar_t* text) {
     return result;
 }
 
+AnsiData::AnsiData(BSTR text, UINT codePage) {
+    if (!text || !*text) return;
+    const size_t characters = ::SysStringLen(text);
+    if (characters > static_cast<size_t>(INT_MAX / 2 - 1)) throw std::bad_alloc();
+    // In a single-byte code page every character is one byte, so the text's
+    // length is its size; in any other the bytes are counted first, so that
+    // no more memory is taken than the text needs. Converted through the
+    // first NUL, which ends the data.
+    auto convert = [&](char* bytes, int size) {
+        return win32.WideCharToMultiByte(codePage, 0, text, -1, bytes, size, nullptr, nullptr);
+    };
+    CPINFO info = {};
+    const bool singleByte = ::GetCPInfo(codePage, &info) && info.MaxCharSize == 1;
+    int capacity = singleByte ? static_cast<int>(characters) + 1 : convert(nullptr, 0);
+    if (capacity <= 0) return;
+    bytes_.reset(new char[static_cast<size_t>(capacity)]);
+    int written = convert(bytes_.get(), capacity);
+    // A string whose length says less than its text holds is counted after all.
+    if (written <= 0 && ::GetLastError() == ERROR_INSUFFICIENT_BUFFER && (capacity = convert(nullptr, 0)) > 0) {
+        bytes_.reset(new char[static_cast<size_t>(capacity)]);
+        written = convert(bytes_.get(), capacity);
+    }
+    size_ = written > 0 ? static_cast<size_t>(written) - 1 : 0;
+}
+
 std::wstring FromAnsi(const char* text, size_t length) {
     std::wstring result;
     if (!text || length == 0) return result;

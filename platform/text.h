@@ -2,11 +2,27 @@
 // in which every file-system and registry call is made.
 #pragma once
 #include "platform/windows.h"
+#include <memory>
 #include <string>
 
 // Wide text to the ANSI code page (CP_ACP, no flags): a character the code
 // page cannot represent becomes its default character. Null is empty.
 std::string ToAnsi(const wchar_t* text);
+
+// A caller's data (the text of a write, a registry value) in the ANSI code
+// page as ToAnsi gives it, up to its first NUL, converted once into memory
+// of its own: the data may be millions of characters, where every extra
+// pass and every fresh copy shows. `text` must be a BSTR or null.
+class AnsiData {
+public:
+    explicit AnsiData(BSTR text, UINT codePage = CP_ACP);
+    const char* data() const { return bytes_ ? bytes_.get() : ""; }
+    size_t size() const { return size_; }
+
+private:
+    std::unique_ptr<char[]> bytes_;
+    size_t size_ = 0;
+};
 
 // ANSI text to wide text (CP_ACP, no flags).
 std::wstring FromAnsi(const char* text, size_t length);

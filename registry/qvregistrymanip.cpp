@@ -95,7 +95,7 @@ HRESULT QVRegistryManip::CreateKeyWithValue(HKEY root, BSTR bstrSubKey, BSTR bst
         unique_hkey key;
         HRESULT hr = CreateKey(root, ToAnsi(subKey.get()).c_str(), message, key.put());
         if (FAILED(hr)) return Record(hr, __LINE__, {"bstrFilePath: ", message}, message);
-        hr = SetValue(key.get(), Ansi(valueName).get(), ToAnsi(data.get()).c_str(), dwType, message);
+        hr = SetValue(key.get(), Ansi(valueName).get(), AnsiData(data.get()).data(), dwType, message);
         if (FAILED(hr)) return Record(hr, __LINE__, {"bstrFilePath: ", message}, message);
         if (!Close(key)) return Record(E_FAIL, __LINE__, {"hKey: ", kFailedToCloseKey}, message);
         return S_OK;

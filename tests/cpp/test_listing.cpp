@@ -4,6 +4,7 @@
 #include "tests/cpp/support.h"
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -98,6 +99,36 @@ TEST_F(ListingTest, SearchPassesOverAnEntryHeldBySystem) {
     EXPECT_EQ(E_ACCESSDENIED, object->FindFileOrDirectory(Bstr(dir.path()), Bstr(L"*.txt"), partial.put()));
     EXPECT_EQ(Bstr(dir / "y.txt").str(), partial.str());
     EXPECT_EQ(L"Failed to determine if this is a directory", Description());
+}
+
+// Several matches in each of several directories come in the file system's
+// order: a directory's own, then each subdirectory's tree in the order of
+// the full listing. The expected order is walked with the system's calls.
+TEST_F(ListingTest, SearchKeepsTheListingOrder) {
+    for (const char* sub : {"", "\\b", "\\a", "\\b\\c"}) {
+        ::CreateDirectoryA((dir.path() + sub).c_str(), nullptr);
+        for (const char* name : {"x1.txt", "y.log", "x2.txt", "x3.txt"}) Touch(dir.path() + sub + "\\" + name);
+    }
+    auto listed = [](const std::string& pattern, std::vector<std::string>& names) {
+        WIN32_FIND_DATAA found;
+        unique_hfind search(::FindFirstFileA(pattern.c_str(), &found));
+        if (search) do names.push_back(found.cFileName); while (::FindNextFileA(search.get(), &found));
+    };
+    std::string expected;
+    std::function<void(const std::string&)> walk = [&](const std::string& at) {
+        std::vector<std::string> matches, all;
+        listed(at + "\\x*.txt", matches);
+        for (const std::string& name : matches) expected += (expected.empty() ? "" : "|") + at + "\\" + name;
+        listed(at + "\\*", all);
+        for (const std::string& name : all)
+            if (name[0] != '.' && (::GetFileAttributesA((at + "\\" + name).c_str()) & FILE_ATTRIBUTE_DIRECTORY))
+                walk(at + "\\" + name);
+    };
+    walk(dir.path());
+    Bstr found;
+    ASSERT_EQ(S_OK, object->FindFileOrDirectory(Bstr(dir.path()), Bstr(L"x*.txt"), found.put()));
+    EXPECT_EQ(Bstr(expected).str(), found.str());
+    EXPECT_EQ(11, std::count(expected.begin(), expected.end(), '|'));
 }
 
 TEST_F(ListingTest, SearchStopsAtItsSixThousandthMatch) {

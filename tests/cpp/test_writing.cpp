@@ -3,6 +3,7 @@
 // truncations, writes and attribute writes, and the order of the records
 // that nested failures leave.
 #include "tests/cpp/support.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -445,6 +446,48 @@ TEST_F(WritingTest, EmptyDataAndNullPaths) {
     EXPECT_EQ(E_INVALIDARG, object->CreateFile(nullptr, 1, 1));
     EXPECT_EQ(L"Invalid file name", Description());
     EXPECT_EQ((std::vector<Records>{{"bstrFullpath: Invalid file name"}}), Pieces());
+}
+
+// Every level passes the caller's text on as it came: the data still ends
+// at its first NUL, whatever its length, and a text empty by then is
+// refused with the file unchanged.
+TEST_F(WritingTest, DataEndsAtItsFirstNul) {
+    const std::string file = dir / "a.txt";
+    const std::wstring nul(1, L'\0');
+    const struct {
+        std::wstring text;
+        std::string bytes;  // on disk; none: refused
+    } cases[] = {{L"", ""}, {L"x", "x"}, {L"ab" + nul + L"cd", "ab"}, {nul + L"cd", ""},
+                 {std::wstring(50000000, L'z') + nul + L"tail", std::string(50000000, 'z')}};
+    for (const auto& c : cases) {
+        const Bstr text(c.text);
+        for (int operation = 0; operation < 3; ++operation) {
+            WriteBytes(file, "old");
+            const HRESULT hr = operation == 0   ? object->Write(text, Bstr(file), 0, 0, 0)
+                               : operation == 1 ? object->Append(text, Bstr(file), 0, 0, 0)
+                                                : object->WriteToExistingFile(text, Bstr(file), 0, 0);
+            EXPECT_EQ(c.bytes.empty() ? E_INVALIDARG : S_OK, hr) << operation << ", " << c.text.size();
+            const std::string expected = c.bytes.empty() || operation == 1 ? "old" + c.bytes : c.bytes;
+            EXPECT_TRUE(ReadBytes(file) == expected) << operation << ", " << c.text.size();
+        }
+    }
+}
+
+// In a double-byte code page the data's bytes are counted before they are
+// converted: exactly those of the text up to its first NUL.
+TEST(AnsiDataTest, BytesUpToTheFirstNul) {
+    const UINT shiftJis = 932;
+    CPINFO info;
+    ASSERT_TRUE(::GetCPInfo(shiftJis, &info)) << "code page 932 is needed for this test";
+    const AnsiData bytes(Bstr(std::wstring(L"a\x4e2d\x6587") + L'\0' + L"tail"), shiftJis);
+    EXPECT_EQ(std::string("a\x92\x86\x95\xb6"), std::string(bytes.data(), bytes.size()));
+    // A string whose length says less than its text holds is still read to its NUL.
+    Bstr shortened(L"abcdef");
+    UINT& prefix = reinterpret_cast<UINT*>(static_cast<BSTR>(shortened))[-1];
+    prefix = 2 * sizeof(wchar_t);
+    const AnsiData whole(shortened, 1252);
+    prefix = 6 * sizeof(wchar_t);
+    EXPECT_EQ("abcdef", std::string(whole.data(), whole.size()));
 }
 
 // Held open by another program sharing writing: refused as before, kept.

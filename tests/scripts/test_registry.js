@@ -16,6 +16,7 @@ QV.CreateRegistryKey(HKCU, KEY, "Atol", "12abc", DWORD);
 QV.CreateRegistryKey(HKCU, KEY, "Nothing", "abc", DWORD);
 QV.CreateRegistryKey(HKCU, KEY, "Expand", "%TEMP%", 2);
 QV.CreateRegistryKey(HKCU, KEY + "\\Sub1", "Text", "", SZ);
+QV.CreateRegistryKey(HKCU, KEY, "Cut", "ab\u0000cd", SZ);
 // The default value, named by VBScript's vbNullString (JScript has no null
 // text; Wine's VBScript hands it over as an empty one, which names the
 // default value all the same).
@@ -26,6 +27,7 @@ eq(shell.RegRead(FULL + "\\Number"), 42, "a number");
 eq(shell.RegRead(FULL + "\\Atol"), 12, "digits up to the first other character");
 eq(shell.RegRead(FULL + "\\Nothing"), 0, "no digits give 0");
 eq(shell.RegRead(FULL + "\\Sub1\\Text"), "", "an empty text");
+eq(shell.RegRead(FULL + "\\Cut"), "ab", "a text ends at a zero character");
 eq(shell.RegRead(FULL + "\\Sub2\\"), "default", "a null name writes the default value");
 eq(logRecords().length, 0, "success leaves no record");
 
