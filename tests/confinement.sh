@@ -12,7 +12,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 tools="$here/../tools"
 arch=${WINEARCH:-win32}
 cf="$prefix/drive_c/cf"
-run() { "$tools/wine-run.sh" --arch "$arch" --prefix "$prefix" "$@"; }
+run() { "$tools/wine-run.sh" --arch "$arch" --prefix "$prefix" --says "$@"; }  # all print
 view=; [ "$arch" = win64 ] && view=/reg:64
 removePolicy() { run reg delete 'HKLM\SOFTWARE\Policies\QVFileIO' /f $view >/dev/null 2>&1 || true; }
 trap 'removePolicy; rm -rf "$cf"' EXIT

@@ -116,15 +116,17 @@ def examples(top, prefix, ormik=None):
             elif (windows / name).exists():
                 (windows / name).unlink()
         script = work / f'example{number}.vbs'
-        script.write_bytes((code + f'WScript.Echo "{END}"\n').replace('\n', '\r\n').encode('latin-1'))
-        run = subprocess.run([str(top / 'tools/wine-run.sh'), '--prefix', prefix, 'cscript', '//nologo',
+        # "started" first: a run that printed nothing never got to the example.
+        script.write_bytes(('WScript.Echo "started"\n' + code + f'WScript.Echo "{END}"\n')
+                           .replace('\n', '\r\n').encode('latin-1'))
+        run = subprocess.run([str(top / 'tools/wine-run.sh'), '--prefix', prefix, '--says', 'cscript', '//nologo',
                               'Z:' + str(script).replace('/', '\\')], capture_output=True, text=True,
                              errors='replace', timeout=120)
         lines = run.stdout.strip().splitlines()
         ok = run.returncode == 0 and lines and lines[-1].strip() == END
         print(f'{"ok" if ok else "FAIL"}: example {number} [{marker}] {title}')
         if not ok:
-            print(run.stdout + run.stderr)
+            print(f'exit status {run.returncode}\n{run.stdout}{run.stderr}')
             failed += 1
     shutil.rmtree(scratch, ignore_errors=True)
     for name in STANDINS:

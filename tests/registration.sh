@@ -20,13 +20,16 @@ PROGID_KEY="HKEY_CLASSES_ROOT\\$PROGID"
 CLASS_KEY="HKEY_CLASSES_ROOT\\CLSID\\$CLSID"
 TYPELIB_KEY="HKEY_CLASSES_ROOT\\TypeLib\\$LIBID"
 
-run() { "$tools/wine-run.sh" --prefix "$prefix" "$@"; }
+# Every program run here prints something (regsvr32 without /s, reg, the
+# creation script's first line), so a run that Wine ended before it printed
+# anything is run once more (wine-run.sh --says).
+run() { "$tools/wine-run.sh" --prefix "$prefix" --says "$@"; }
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 dll_win=$(winpath "$dll")
 
 work=$(mktemp -d)
 restore() {
-    run regsvr32 /s "$dll_win" >/dev/null 2>&1
+    run regsvr32 "$dll_win" >/dev/null 2>&1
     rm -rf "$work"
 }
 trap restore EXIT
@@ -50,15 +53,16 @@ value() {
     fi
 }
 # regsvr32 with its messages kept: a failure is shown with regsvr32's exit
-# status and what it printed, then with the HRESULT that DllRegisterServer
-# (or DllUnregisterServer) answers when called right away.
+# status and what it printed (its message names the step that failed and
+# the HRESULT), then with the HRESULT that DllRegisterServer (or
+# DllUnregisterServer) answers when called right away.
 regsvr() {  # what, then regsvr32's arguments
     what=$1
     shift
     status=0
-    out=$(env WINEDEBUG=fixme-all "$tools/wine-run.sh" --prefix "$prefix" regsvr32 /s "$@" 2>&1 </dev/null) || status=$?
+    out=$(env WINEDEBUG=fixme-all "$tools/wine-run.sh" --prefix "$prefix" --says regsvr32 "$@" 2>&1 </dev/null) || status=$?
     [ "$status" -eq 0 ] && return 0
-    fail "$what: regsvr32 /s $* exited with status $status"
+    fail "$what: regsvr32 $* exited with status $status"
     printf '%s\n' "$out" | sed 's/^/    regsvr32: /'
     if [ -n "$dllserver" ]; then
         for library; do :; done
@@ -108,6 +112,7 @@ check_registered() {  # what, the library's Windows path
 # 3 not created.
 create_by_progid() {
     cat >"$work/create.js" <<'EOF'
+WScript.Echo("started");
 var o;
 try { o = new ActiveXObject("QVFileIOSvr.QVFileIO3.1"); } catch (e) { WScript.Quit(3); }
 WScript.Quit(o.IsValidFileOrDirectoryName("a.txt", 0) == 1 && !o.IsValidFileOrDirectoryName("a*", 0) ? 0 : 4);

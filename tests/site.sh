@@ -7,7 +7,7 @@
 set -u
 prefix=$1 sitehost=$2 top=$3
 work=$(mktemp -d)
-run() { "$top/tools/wine-run.sh" --prefix "$prefix" "$@"; }
+run() { "$top/tools/wine-run.sh" --prefix "$prefix" --says "$@"; }  # all print
 # The policy is read from the 64-bit view; a 32-bit prefix has only one.
 view=; [ "${WINEARCH:-win32}" = win64 ] && view=/reg:64
 policy='HKLM\SOFTWARE\Policies\QVFileIO'

@@ -66,6 +66,8 @@ add_test(NAME pe-facts COMMAND sh ${CMAKE_SOURCE_DIR}/tests/pe-facts.sh ${CMAKE_
 if(NOT QV_WIN64)
   # The probe of the widths a host runs and the count of skipped tests.
   add_test(NAME widths COMMAND sh ${CMAKE_SOURCE_DIR}/tests/widths.sh)
+  # When a program that Wine did not start is run once more.
+  add_test(NAME unstarted COMMAND sh ${CMAKE_SOURCE_DIR}/tests/unstarted.sh)
 endif()
 # A failed regsvr32 is shown with its exit status, its output and the
 # HRESULT of DllRegisterServer itself (dllserver.exe).
