@@ -44,24 +44,41 @@ Relation Relate(const std::wstring& path, const std::wstring& base) {
     return path[base.size()] == L'\\' ? Relation::Below : Relation::Outside;
 }
 
+// What a folder grants a place that lies `relation` to it: reading at or
+// below any folder; changing strictly below a folder of Folders (`writable`),
+// and making that folder itself.
+bool Grants(bool writable, Relation relation, Confinement::Access access) {
+    if (relation == Relation::Outside) return false;
+    return access == Confinement::Access::Read ||
+           (writable && (access == Confinement::Access::CreateFolder || relation == Relation::Below));
+}
+
 void TrimSeparators(std::wstring& path) {
     while (!path.empty() && path.back() == L'\\') path.pop_back();
+}
+
+// A path from a call that fills a buffer and, when the buffer is too
+// small, answers the size it needs: asked again once with that size.
+template <class Call>
+bool PathFrom(std::wstring& path, Call&& call) {
+    path.assign(MAX_PATH, L'\0');
+    DWORD length = call(&path[0], static_cast<DWORD>(path.size()));
+    if (length >= path.size()) {
+        path.assign(length + 1, L'\0');
+        length = call(&path[0], static_cast<DWORD>(path.size()));
+    }
+    if (length == 0 || length >= path.size()) return false;
+    path.resize(length);
+    return true;
 }
 
 // The system's full path of `path`: the current folder and drive applied,
 // "." and ".." taken out, slashes turned, trailing dots and blanks dropped,
 // device names turned into the device's path.
 bool FullPath(const std::wstring& path, std::wstring& full) {
-    if (path.empty()) return false;
-    full.assign(MAX_PATH, L'\0');
-    DWORD length = win32.GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
-    if (length >= full.size()) {
-        full.assign(length + 1, L'\0');
-        length = win32.GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
-    }
-    if (length == 0 || length >= full.size()) return false;
-    full.resize(length);
-    return true;
+    return !path.empty() && PathFrom(full, [&](wchar_t* buffer, DWORD size) {
+        return win32.GetFullPathNameW(path.c_str(), size, buffer, nullptr);
+    });
 }
 
 // A name the system keeps as written: not empty, not dots and blanks
@@ -83,18 +100,12 @@ bool FinalPath(const std::wstring& path, std::wstring& final, DWORD& error) {
         error = ::GetLastError();
         return false;
     }
-    const DWORD flags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
-    final.assign(MAX_PATH, L'\0');
-    DWORD length = win32.GetFinalPathNameByHandleW(handle.get(), &final[0], static_cast<DWORD>(final.size()), flags);
-    if (length >= final.size()) {
-        final.assign(length + 1, L'\0');
-        length = win32.GetFinalPathNameByHandleW(handle.get(), &final[0], static_cast<DWORD>(final.size()), flags);
-    }
-    if (length == 0 || length >= final.size()) {
+    if (!PathFrom(final, [&](wchar_t* buffer, DWORD size) {
+            return win32.GetFinalPathNameByHandleW(handle.get(), buffer, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        })) {
         error = ERROR_INVALID_NAME;
         return false;
     }
-    final.resize(length);
     if (final.compare(0, 8, L"\\\\?\\UNC\\") == 0)
         final.replace(0, 8, L"\\\\");
     else if (final.compare(0, 4, L"\\\\?\\") == 0)
@@ -286,7 +297,7 @@ void Confinement::LoadKeys(HKEY policy, std::vector<Problem>& problems) {
     if (!ReadStrings(policy, L"RegistryKeys", entries, problems)) return;
     for (const std::wstring& entry : entries) {
         std::wstring path = entry;
-        while (!path.empty() && path.back() == L'\\') path.pop_back();
+        TrimSeparators(path);
         const size_t cut = path.find(L'\\');
         const std::wstring rootName = path.substr(0, cut);
         path = cut == std::wstring::npos ? L"" : path.substr(cut + 1);
@@ -316,15 +327,10 @@ void Confinement::ResolveFolders() {
     }
 }
 
-bool Confinement::Matches(const std::wstring& place, Access access, bool finalForms) const {
+bool Confinement::Matches(const std::wstring& place, Access access) const {
     for (const Folder& folder : folders_)
-        for (const std::wstring* form : {&folder.path, &folder.final}) {
-            if (form->empty() || (form == &folder.final && !finalForms)) continue;
-            const Relation relation = Relate(place, *form);
-            if (relation == Relation::Outside) continue;
-            if (access == Access::Read || (folder.writable && (access == Access::CreateFolder || relation == Relation::Below)))
-                return true;
-        }
+        for (const std::wstring* form : {&folder.path, &folder.final})
+            if (!form->empty() && Grants(folder.writable, Relate(place, *form), access)) return true;
     return false;
 }
 
@@ -334,19 +340,15 @@ bool Confinement::Allows(const std::wstring& full, Access access) {
     // The path as written lies in a folder, and no link lies on the way:
     // the common case, a few attribute reads.
     for (const Folder& folder : folders_)
-        for (const std::wstring* form : {&folder.path, &folder.final}) {
-            if (form->empty()) continue;
-            const Relation relation = Relate(written, *form);
-            const bool granted = relation != Relation::Outside &&
-                                 (access == Access::Read ||
-                                  (folder.writable && (access == Access::CreateFolder || relation == Relation::Below)));
-            if (granted && PlainBelow(written, *form) == Look::Plain) return true;
-        }
+        for (const std::wstring* form : {&folder.path, &folder.final})
+            if (!form->empty() && Grants(folder.writable, Relate(written, *form), access) &&
+                PlainBelow(written, *form) == Look::Plain)
+                return true;
     // Any other spelling is judged by what the system opens.
     std::wstring place;
     if (!Resolve(full, place)) return false;
     ResolveFolders();
-    return Matches(place, access, true);
+    return Matches(place, access);
 }
 
 bool Confinement::AllowsPath(const char* path, Access access) {

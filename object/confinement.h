@@ -64,7 +64,7 @@ private:
     void LoadFolders(HKEY policy, const wchar_t* name, bool writable, std::vector<Problem>& problems);
     void LoadKeys(HKEY policy, std::vector<Problem>& problems);
     bool Allows(const std::wstring& full, Access access);
-    bool Matches(const std::wstring& place, Access access, bool finalForms) const;
+    bool Matches(const std::wstring& place, Access access) const;
     void ResolveFolders();
 
     bool active_ = false;
