@@ -15,7 +15,7 @@ probe() {
     elif "$loader32" --version >/dev/null 2>&1; then
         echo "both This host runs 32-bit and 64-bit Windows programs: both builds are built and run."
     else
-        echo "emulated This host runs 64-bit Windows programs only: its kernel runs no 32-bit code; the 32-bit build's tests run in an emulated machine that runs both."
+        echo "emulated This host runs 64-bit Windows programs only: its kernel runs no 32-bit code; the tests of the 32-bit build run in an emulated machine that runs both."
     fi
 }
 
