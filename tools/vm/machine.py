@@ -291,10 +291,11 @@ def main():
     parser.add_argument('--share', action='append', default=[])
     parser.add_argument('--env', action='append', default=[])
     parser.add_argument('--prepare', action='store_true')
-    parser.add_argument('command', nargs='*')
-    args = parser.parse_args()
-    if not args.prepare and not args.command:
-        parser.error('a command, or --prepare')
+    argv = sys.argv[1:]
+    command = argv[argv.index('--') + 1:] if '--' in argv else []
+    args = parser.parse_args(argv[:len(argv) - len(command) - (1 if command else 0)])
+    if args.prepare == bool(command):
+        parser.error('a command after --, or --prepare')
     top = os.path.abspath(args.dir)
     os.makedirs(top, exist_ok=True)
     shares = [os.path.abspath(path) for path in args.share]
@@ -319,7 +320,7 @@ def main():
             ensure_state(top, image, shares)
             if args.prepare:
                 return 0
-            return run(top, image, shares, args.env, ' '.join(args.command))
+            return run(top, image, shares, args.env, ' '.join(command))
         except Failed as e:
             say(str(e))
             return 1
