@@ -300,20 +300,24 @@ def main():
     os.makedirs(top, exist_ok=True)
     shares = [os.path.abspath(path) for path in args.share]
     prepared = os.path.join(top, 'prepare.log')
-    if args.prepare:
-        log = os.open(prepared, os.O_WRONLY | os.O_CREAT | os.O_TRUNC)
-        os.dup2(log, 1)
-        os.dup2(log, 2)
     with open(os.path.join(top, 'lock'), 'w') as lock:
-        # One run of a machine at a time.
+        # One run of a machine at a time; a preparation leaves a busy
+        # machine to the run that has it.
         try:
             fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
             waited = False
         except BlockingIOError:
+            if args.prepare:
+                return 0
             say('waiting for the machine, which another run is making or using')
+            sys.stdout.flush()
             fcntl.flock(lock, fcntl.LOCK_EX)
             waited = True
-        if waited and not args.prepare:
+        if args.prepare:
+            log = os.open(prepared, os.O_WRONLY | os.O_CREAT | os.O_TRUNC)
+            os.dup2(log, 1)
+            os.dup2(log, 2)
+        elif waited:
             sys.stdout.write(read(prepared) + '\n')
         try:
             image = ensure_image(top)
