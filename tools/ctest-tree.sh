@@ -10,12 +10,13 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 out=$(mktemp)
 trap 'rm -f "$out" "$out.status" "$out.there"' EXIT
 cache() { sed -n "s/^$1:[A-Z]*=//p" "$tree/CMakeCache.txt" 2>/dev/null; }
-machine=$(cache QV_MACHINE)
-# CTest where 32-bit code runs: the tree and the sources at their own paths.
+machine=$(cache QV_MACHINE) sources=$(cache CMAKE_HOME_DIRECTORY)
+# CTest where 32-bit code runs: the sources and the build folder at their
+# own paths.
 there() {
     epoch=$(sh "$top/tools/source-date.sh" ctest-tree 2>/dev/null) && epoch="--env SOURCE_DATE_EPOCH=$epoch"
-    (cd "$tree" && python3 "$top/tools/vm/machine.py" "$machine" --share "$(cache CMAKE_HOME_DIRECTORY)" \
-        --share "$(dirname "$machine")" $epoch -- ctest --output-on-failure "$@")
+    (cd "$tree" && python3 "$top/tools/vm/machine.py" "$machine" --share "$sources" --share "$(dirname "$machine")" \
+        $epoch -- ctest --output-on-failure "$@")
 }
 {
     status=0

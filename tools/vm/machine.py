@@ -196,10 +196,16 @@ def wait_console(top, qemu, text, seconds):
 
 def ensure_state(top, image, shares):
     """The machine booted and warmed, saved: top/state.bin over top/warm.qcow2."""
-    key = digest(recipe_digest(), subprocess.run(['qemu-system-x86_64', '--version'], capture_output=True,
-                                                 text=True).stdout, *qemu_args(top, image, 'DISK', shares))
-    if read(os.path.join(top, 'state.key')) == key and os.path.exists(os.path.join(top, 'state.bin')):
+    # What the saved state fits: the disk, QEMU and its command line.
+    key = '\n'.join([recipe_digest(), subprocess.run(['qemu-system-x86_64', '--version'], capture_output=True,
+                                                    text=True).stdout.splitlines()[0]]
+                    + qemu_args(top, image, 'DISK', shares))
+    saved = read(os.path.join(top, 'state.key'))
+    if saved == key and os.path.exists(os.path.join(top, 'state.bin')):
         return
+    if saved:
+        changed = [line for line in key.splitlines() if line not in saved.splitlines()]
+        say('the saved machine does not fit (%s)' % ' '.join(changed or ['its state is missing']))
     say('booting the machine and making its Wine prefixes (a quarter of an hour, once)')
     start = time.time()
     for name in ('state.key', 'state.bin', 'state.new', 'warm.qcow2'):
