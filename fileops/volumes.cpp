@@ -1,6 +1,7 @@
 #include "fileops/volumes.h"
 #include "object/qvfileio.h"
 #include <algorithm>
+#include <climits>
 
 namespace {
 
@@ -65,4 +66,22 @@ bool NamesVolumeRoot(const wchar_t* path) {
     return full.size() == root.size() &&
            ::CompareStringOrdinal(full.c_str(), static_cast<int>(full.size()), root.c_str(),
                                   static_cast<int>(root.size()), TRUE) == CSTR_EQUAL;
+}
+
+// A path that names its drive (C:\data, C:data) is asked of GetFreeDiskSpace,
+// whose answers and records stay as they always were. Any other (a share, the
+// device namespace, a relative path) is asked of the volume the system
+// resolves it to, with a record of the same shape when that fails.
+HRESULT QVFileIO::FreeSpaceFor(BSTR path, long& freeSpace) {
+    if (path && IsDriveLetter(path[0]) && path[1] == L':') return Nested()->GetFreeDiskSpace(path, &freeSpace);
+    std::wstring full, root;
+    ULARGE_INTEGER available = {};
+    if (!FindVolume(path, full, root) || !win32.GetDiskFreeSpaceExW(root.c_str(), &available, nullptr, nullptr)) {
+        const Win32Failure failure = NotFoundOr(::GetLastError(), kFailedToDetermineDiskSpace);
+        const std::string where = ToAnsi(root.empty() ? path : root.c_str());
+        return Report(failure.hr, __LINE__, {"szDrive: ", where.c_str(), "Error: ", failure.message});
+    }
+    // At most what GetFreeDiskSpace gives: every length that passes fits one write.
+    freeSpace = static_cast<long>(std::min<unsigned long long>(available.QuadPart, LONG_MAX));
+    return S_OK;
 }

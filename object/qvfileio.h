@@ -180,6 +180,9 @@ private:
     HRESULT WriteOrAppend(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL bCreateFileIfNotFound,
                           VARIANT_BOOL bCreateDirIfNotFound, bool append, VARIANT_BOOL bOverwriteReadOnly,
                           const char*& message);
+    // The free bytes of the volume that holds `path`, for the checks before
+    // a write or a creation; a failure is reported here.
+    HRESULT FreeSpaceFor(BSTR path, long& freeSpace);
     HRESULT WriteOrAppendOperation(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL bCreateFileIfNotFound,
                                    VARIANT_BOOL bCreateDirIfNotFound, bool append, VARIANT_BOOL bOverwriteReadOnly,
                                    const char* catchMessage);

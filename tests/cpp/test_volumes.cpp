@@ -1,6 +1,7 @@
 // The volume that holds a path, as the system resolves it: a volume's root
-// is never deleted. A drive of its own is the script test roots.js's; here
-// the system's answers are pinned through the seam.
+// is never deleted, and a path that does not begin with its drive is written
+// on the volume that holds it. A drive of its own is the script test
+// roots.js's; here the system's answers are pinned through the seam.
 #include "tests/cpp/support.h"
 
 namespace {
@@ -19,6 +20,15 @@ BOOL WINAPI MountedVolume(LPCWSTR path, LPWSTR root, DWORD size) {
         return TRUE;
     }
     return ::GetVolumePathNameW(path, root, size);
+}
+
+// The free space the volume is said to have, and the root asked.
+ULONGLONG freeBytes;
+std::wstring rootAsked;
+BOOL WINAPI FreeSpaceEx(LPCWSTR root, PULARGE_INTEGER available, PULARGE_INTEGER, PULARGE_INTEGER) {
+    rootAsked = root;
+    available->QuadPart = freeBytes;
+    return TRUE;
 }
 
 class VolumesTest : public QVFileIOTest {
@@ -53,6 +63,20 @@ TEST_F(VolumesTest, AVolumesRootIsNeverDeleted) {
     EXPECT_EQ("kept", ReadBytes(dir / "a.txt"));
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA((dir / "sub").c_str()));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA((dir / "gone").c_str()));
+}
+
+// A new file needs more than 128000 free bytes on the volume that holds it,
+// as on a drive (the script test test_write.js writes through \\.\ for real).
+TEST_F(VolumesTest, APathWithoutItsDriveIsWrittenOnItsVolume) {
+    ScopedWin32Override<decltype(win32.GetDiskFreeSpaceExW)> fake(win32.GetDiskFreeSpaceExW, &FreeSpaceEx);
+    const std::string device = "\\\\.\\" + dir.path();
+    for (ULONGLONG bytes : {128000ULL, 128001ULL}) {
+        freeBytes = bytes;
+        const HRESULT hr = object->Write(Bstr(L"x"), Bstr(device + "\\new.txt"), 1, 0, 0);
+        EXPECT_EQ(bytes > 128000 ? S_OK : E_ABORT, hr) << bytes;
+        EXPECT_EQ(bytes > 128000, ::GetFileAttributesA((dir / "new.txt").c_str()) != INVALID_FILE_ATTRIBUTES);
+    }
+    EXPECT_EQ(Bstr(device.substr(0, 7)).str(), rootAsked);
 }
 
 }  // namespace
