@@ -203,6 +203,9 @@ private:
     HRESULT FindFileEntry(BSTR bstrFullPath, unique_hfind& search, WIN32_FIND_DATAA& data, const char*& message);
     HRESULT GetFileTimeText(BSTR bstrFullPath, int selector, std::wstring& text, const char*& message);
     HRESULT TimeGetter(BSTR bstrFullPath, int selector, BSTR* result, bool namePath, const char* catchMessage);
+    // A valid path that names a device is refused with `message` (a device
+    // is not a file); S_OK for any other path.
+    HRESULT RefuseDevice(BSTR path, const char* message);
 
     Inner inner_;
     IUnknown* outer_;
