@@ -194,6 +194,7 @@ private:
     HRESULT ShowFolderDialog(HWND owner, const char* title, UINT flags, BSTR* result, const char*& message);
     HRESULT MapThroughScript(BSTR bstrServerPath, BSTR bstrSubKey, BSTR bstrRegValue, BSTR bstrDriveRegValue,
                              BSTR bstrSuccessRegValue, BSTR* bstrDrive);
+    HRESULT RegistryFailure(HRESULT hr, const char* message, bool record) noexcept;
     template <class Call>
     HRESULT RegistryOperation(lKEY_NAME kKey, BSTR subKey, Confinement::KeyAccess access, bool record,
                               Call&& call) noexcept;
