@@ -199,7 +199,12 @@ BSTR Search(const char* directory, const char* pattern) {
     return found.empty() ? nullptr : Widened(found);
 }
 
-void DeleteTree(const char* directory) {
+void DeleteTree(const char* directory, bool top) {
+    if (top) {
+        char full[MAX_PATH], volume[MAX_PATH];
+        ::GetFullPathNameA(directory, MAX_PATH, full, nullptr);
+        ::GetVolumePathNameA(full, volume, MAX_PATH);
+    }
     const std::string prefix = std::string(directory) + "\\";
     const std::vector<std::string> names = Listed(prefix + "*");
     Listed(prefix + "*");  // the emptiness check
@@ -214,7 +219,7 @@ void DeleteTree(const char* directory) {
         } else if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
             ::RemoveDirectoryA(child.c_str());
         } else {
-            DeleteTree(child.c_str());
+            DeleteTree(child.c_str(), false);
         }
     }
     ::GetFileAttributesA(directory);

@@ -37,10 +37,11 @@ BSTR ListDirectory(const char* pattern);
 // FindFileOrDirectory: each directory listed twice (the matches, then
 // everything), an attribute read per entry, the directories descended.
 BSTR Search(const char* directory, const char* pattern);
-// DeleteDirectory of a whole tree: two listings per directory; per entry
-// the directory test, then for a file the attribute read and write of the
-// clear and the deletion; the directory's own clear and removal.
-void DeleteTree(const char* directory);
+// DeleteDirectory of a whole tree: first, for the top, the volume that
+// holds it (a volume's root is never deleted); two listings per directory;
+// per entry the directory test, then for a file the attribute read and
+// write of the clear and the deletion; the directory's own clear and removal.
+void DeleteTree(const char* directory, bool top = true);
 // GetFileSize: not a directory, the size from the directory entry.
 long FileSize(const char* path);
 // GetLastModifiedDate: not a directory, opened alone, the time as a local date.

@@ -4,6 +4,7 @@
 // clears and removes the directory. Every inspection goes through the
 // object's own interface.
 #include "object/qvfileio.h"
+#include "fileops/volumes.h"
 
 namespace {
 const char kFailedToDeleteFile[] = "Failed to delete the file";
@@ -51,6 +52,12 @@ STDMETHODIMP QVFileIO::DeleteDirectory(BSTR bstrFullPath, VARIANT_BOOL bDelSubFi
         NarrowPath narrow;
         HRESULT hr = ValidatePath(path.get(), narrow, "bstrFullPath: ");
         if (FAILED(hr) || FAILED(hr = Confine(narrow.c_str(), Confinement::Access::Change, "bstrFullPath: "))) return hr;
+        // A volume's root can never be removed, so nothing in it goes first:
+        // refused as removing it is refused, before anything is touched. A
+        // subdirectory taken from a listing is no root: a volume mounted in
+        // a tree is a reparse point there, never descended into.
+        if (nested_ == 0 && NamesVolumeRoot(path.get()))
+            return Fail(E_ACCESSDENIED, __LINE__, {"szDirPath: ", narrow.c_str(), "Error: ", kFailedToDeleteDirectory});
 
         if (bDelSubFiles || bDelSubDirs) {
             // The listing is taken once, before anything is deleted.

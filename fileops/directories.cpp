@@ -34,10 +34,15 @@ STDMETHODIMP QVFileIO::CreateDir(BSTR bstrDirPath) {
         if (NamesDevice(directory.get()))
             return Fail(kDeviceRefused, __LINE__, {"szDirPath: ", szDirPath.c_str(), "Error: ", kFailedToCreateDirectory});
         // A component ends at a backslash, except the one after a colon: a
-        // drive root is never tested or created. The slash separates nothing.
+        // drive root is never tested or created, nor the root of a share
+        // (\\server\share\) or of the device namespace (\\.\C:\), which ends
+        // at the fourth backslash. The slash separates nothing.
         char* path = szDirPath.data();
+        size_t start = 0;
+        if (path[0] == '\\' && path[1] == '\\')
+            for (int separators = 0; path[start] && separators < 4; ++start) separators += path[start] == '\\';
         const char* message = nullptr;
-        for (size_t i = 0; path[i] && SUCCEEDED(hr); ++i) {
+        for (size_t i = start; path[i] && SUCCEEDED(hr); ++i) {
             if (path[i] != '\\' || (i > 0 && path[i - 1] == ':')) continue;
             path[i] = '\0';
             hr = EnsureDirectory(path, confinement_, message);

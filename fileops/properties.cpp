@@ -11,6 +11,7 @@ const char kNotAFile[] = "This is not the path of a file";
 const char kFailedToGetDateTime[] = "Failed to get the date/time info";
 const char kFailedToConvertFileTime[] = "Failed to convert the file time";
 const char kFileTooLarge[] = "The file is 2 GB or larger: its size does not fit the result";
+const char kFailedToGetFileSize[] = "Failed to get the file size";
 
 // The selectors of GetFileTimeText: the time stamp is selector / 2 (creation,
 // last access, last write); even selectors give the time, odd ones the date.
@@ -19,6 +20,15 @@ enum TimeSelector {
 };
 
 }  // namespace
+
+// Refused as Read refuses it, before anything is searched or opened; an
+// invalid path keeps the answer its validation gives.
+HRESULT QVFileIO::RefuseDevice(BSTR path, const char* message) {
+    VARIANT_BOOL valid = 0;
+    if (!NamesDevice(path) || FAILED(Nested()->IsValidFileOrDirectoryName(path, 1, &valid)) || !valid) return S_OK;
+    const std::string narrow = ToAnsi(path);
+    return Fail(kDeviceRefused, __LINE__, {"bstrFullpath: ", narrow.c_str(), "Error: ", message});
+}
 
 HRESULT QVFileIO::FindFileEntry(BSTR bstrFullPath, unique_hfind& search, WIN32_FIND_DATAA& data,
                                 const char*& message) {
@@ -42,10 +52,10 @@ HRESULT QVFileIO::FindFileEntry(BSTR bstrFullPath, unique_hfind& search, WIN32_F
 
 STDMETHODIMP QVFileIO::GetFileSize(BSTR bstrFullPath, long* dFileSize) {
     if (!dFileSize) return E_POINTER;
-    return Guarded("bstrFullpath: ", "Failed to get the file size", [&] {
+    return Guarded("bstrFullpath: ", kFailedToGetFileSize, [&] {
         ArgCopy path(bstrFullPath);
         HRESULT hr = ConfineArgument(path.get(), Confinement::Access::Read, "bstrFullpath: ");
-        if (FAILED(hr)) return hr;
+        if (FAILED(hr) || FAILED(hr = RefuseDevice(path.get(), kFailedToGetFileSize))) return hr;
         VARIANT_BOOL isDirectory = 0;
         hr = Nested()->DirectoryExists(path.get(), &isDirectory);
         if (FAILED(hr)) return Fail(hr, __LINE__, {"bstrFullpath: ", kFailedToDetermineDirectoryExists});
@@ -133,8 +143,8 @@ HRESULT QVFileIO::TimeGetter(BSTR bstrFullPath, int selector, BSTR* result, bool
     if (!result) return E_POINTER;
     return Guarded("bstrFullpath: ", catchMessage, [&] {
         ArgCopy path(bstrFullPath);
-        const HRESULT refused = ConfineArgument(path.get(), Confinement::Access::Read, "bstrFullpath: ");
-        if (FAILED(refused)) return refused;
+        HRESULT refused = ConfineArgument(path.get(), Confinement::Access::Read, "bstrFullpath: ");
+        if (FAILED(refused) || FAILED(refused = RefuseDevice(path.get(), catchMessage))) return refused;
         std::wstring text;
         const char* message = "";
         if (FAILED(GetFileTimeText(path.get(), selector, text, message))) {

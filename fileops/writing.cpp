@@ -177,11 +177,11 @@ STDMETHODIMP QVFileIO::WriteToExistingFile(BSTR bstrData, BSTR bstrFullPath, VAR
         // came.
         const AnsiData bytes(data.get());
 
-        // Only the path's first character names the drive. Compared in 64
-        // bits, so no length wraps past the free space; as the free space is
-        // below 2^31, every length that passes fits one WriteFile.
+        // The volume that holds the path. Compared in 64 bits, so no length
+        // wraps past the free space; as the free space is below 2^31, every
+        // length that passes fits one WriteFile.
         long freeSpace = 0;
-        hr = Nested()->GetFreeDiskSpace(path.get(), &freeSpace);
+        hr = FreeSpaceFor(path.get(), freeSpace);
         if (FAILED(hr)) return Fail(hr, __LINE__, {"bstrFullPath: ", kFailedToDetermineDiskSpace});
         if (static_cast<long long>(freeSpace) <= static_cast<long long>(bytes.size()))
             return Fail(E_ABORT, __LINE__, {"bstrFullPath: ", kNotEnoughDiskSpace});
@@ -249,10 +249,10 @@ HRESULT QVFileIO::WriteOrAppend(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL b
         return Report(hr, line, pieces);
     };
     // A directory or a file is created only with more free bytes than the
-    // reserve on the drive of `where`.
+    // reserve on the volume of `where`.
     auto checkReserve = [&](BSTR where, const char* label) {
         long freeSpace = 0;
-        const HRESULT hr = Nested()->GetFreeDiskSpace(where, &freeSpace);
+        const HRESULT hr = FreeSpaceFor(where, freeSpace);
         if (FAILED(hr)) return refuse(hr, __LINE__, {label, kFailedToDetermineDiskSpace});
         return freeSpace > kCreationReserve ? S_OK : refuse(E_ABORT, __LINE__, {label, kNotEnoughDiskSpace});
     };

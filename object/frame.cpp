@@ -32,6 +32,7 @@ const char kFailedToDetermineIfDirectory[] = "Failed to determine if this is a d
 const char kFailedToCloseSearch[] = "Failed to close the search";
 const char kFailedToRestore[] = "Failed to put the file back as it was";
 const char kOutParameterNotNull[] = "The out-parameter was passed as non-null.";
+const char kOutOfMemory[] = "Not enough memory to complete the operation";
 const char kRefusedByPolicy[] = "Refused by the administrator's policy";
 
 size_t ArgCopy::length() const { return text_ ? wcslen(text_) : 0; }

@@ -180,6 +180,9 @@ private:
     HRESULT WriteOrAppend(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL bCreateFileIfNotFound,
                           VARIANT_BOOL bCreateDirIfNotFound, bool append, VARIANT_BOOL bOverwriteReadOnly,
                           const char*& message);
+    // The free bytes of the volume that holds `path`, for the checks before
+    // a write or a creation; a failure is reported here.
+    HRESULT FreeSpaceFor(BSTR path, long& freeSpace);
     HRESULT WriteOrAppendOperation(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL bCreateFileIfNotFound,
                                    VARIANT_BOOL bCreateDirIfNotFound, bool append, VARIANT_BOOL bOverwriteReadOnly,
                                    const char* catchMessage);
@@ -191,6 +194,7 @@ private:
     HRESULT ShowFolderDialog(HWND owner, const char* title, UINT flags, BSTR* result, const char*& message);
     HRESULT MapThroughScript(BSTR bstrServerPath, BSTR bstrSubKey, BSTR bstrRegValue, BSTR bstrDriveRegValue,
                              BSTR bstrSuccessRegValue, BSTR* bstrDrive);
+    HRESULT RegistryFailure(HRESULT hr, const char* message, bool record) noexcept;
     template <class Call>
     HRESULT RegistryOperation(lKEY_NAME kKey, BSTR subKey, Confinement::KeyAccess access, bool record,
                               Call&& call) noexcept;
@@ -200,6 +204,9 @@ private:
     HRESULT FindFileEntry(BSTR bstrFullPath, unique_hfind& search, WIN32_FIND_DATAA& data, const char*& message);
     HRESULT GetFileTimeText(BSTR bstrFullPath, int selector, std::wstring& text, const char*& message);
     HRESULT TimeGetter(BSTR bstrFullPath, int selector, BSTR* result, bool namePath, const char* catchMessage);
+    // A valid path that names a device is refused with `message` (a device
+    // is not a file); S_OK for any other path.
+    HRESULT RefuseDevice(BSTR path, const char* message);
 
     Inner inner_;
     IUnknown* outer_;

@@ -60,6 +60,8 @@ Win32Api win32 = {
     ::SHGetPathFromIDListA,
     ::SHGetFolderPathA,
     ::_spawnv,
+    ::GetVolumePathNameW,
+    ::GetDiskFreeSpaceExW,
 };
 
 bool MoveFilePointer(HANDLE file, long long offset, DWORD method, long long* position) {

@@ -71,6 +71,9 @@ struct Win32Api {
     decltype(&::SHGetFolderPathA) SHGetFolderPathA;
     // The C library's start-and-wait of a program (-1 and errno when it cannot start).
     decltype(&::_spawnv) spawnv;
+    // The volume that holds a path, and its free space
+    decltype(&::GetVolumePathNameW) GetVolumePathNameW;
+    decltype(&::GetDiskFreeSpaceExW) GetDiskFreeSpaceExW;
 };
 
 extern Win32Api win32;

@@ -43,7 +43,8 @@ HRESULT QVFileIO::ConfineKey(HKEY root, BSTR subKey, Confinement::KeyAccess acce
 // HRESULT sees the failure; then the administrator's policy judges the key
 // by the root the caller names. These operations have no catch-all message of
 // their own; only an allocation can throw on their way, and it is answered
-// with E_OUTOFMEMORY rather than left to escape the object.
+// with E_OUTOFMEMORY, recorded and described as every failure is, rather than
+// left to escape the object.
 template <class Call>
 HRESULT QVFileIO::RegistryOperation(lKEY_NAME kKey, BSTR subKey, Confinement::KeyAccess access, bool record,
                                      Call&& call) noexcept {
@@ -55,14 +56,18 @@ HRESULT QVFileIO::RegistryOperation(lKEY_NAME kKey, BSTR subKey, Confinement::Ke
             if (FAILED(hr = ConfineKey(root, subKey, access))) return hr;
             hr = call(root, message);
         }
-        if (SUCCEEDED(hr)) return S_OK;
-        if (!message) message = "";
-        if (record) return Fail(hr, __LINE__, {"bstrSubKey: ", message});
-        ComErrorInfo(message);
-        return hr;
+        return SUCCEEDED(hr) ? S_OK : RegistryFailure(hr, message, record);
     } catch (...) {
-        return WithoutErrorInfo(E_OUTOFMEMORY);
+        return RegistryFailure(E_OUTOFMEMORY, kOutOfMemory, record);
     }
+}
+
+// The two reads hand the message over without a record.
+HRESULT QVFileIO::RegistryFailure(HRESULT hr, const char* message, bool record) noexcept {
+    if (!message) message = "";
+    if (record) return Fail(hr, __LINE__, {"bstrSubKey: ", message});
+    ComErrorInfo(message);
+    return hr;
 }
 
 STDMETHODIMP QVFileIO::CreateRegistryKey(lKEY_NAME kKey, BSTR bstrSubKey, BSTR bstrKeyValue, BSTR bstrKeyData,

@@ -113,6 +113,11 @@ set_tests_properties(logfallback PROPERTIES FIXTURES_REQUIRED unprivileged RESOU
 qv_add_test(script.links COMMAND sh ${CMAKE_SOURCE_DIR}/tests/links.sh ${WINE_PREFIX})
 set_tests_properties(script.links PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix)
 
+# A drive's root in every spelling, refused before anything on it is
+# touched: the drive is a link in the prefix's dosdevices, made from the shell.
+qv_add_test(script.roots COMMAND sh ${CMAKE_SOURCE_DIR}/tests/roots.sh ${WINE_PREFIX})
+set_tests_properties(script.roots PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix TIMEOUT 600)
+
 # The administrator's policy: spellings of places outside it refused, the
 # disk and the registry as they were; the policy's own cases.
 qv_add_test(confinement COMMAND sh ${CMAKE_SOURCE_DIR}/tests/confinement.sh ${WINE_PREFIX})

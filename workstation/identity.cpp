@@ -1,5 +1,5 @@
 // GetScriptPath and GetWorkstationName: where a script runs. Neither writes
-// a record to the log.
+// a record to the log, but for GetScriptPath's only failure.
 #include "object/qvfileio.h"
 #include <cstring>
 
@@ -11,19 +11,19 @@ const int kHostNameOffer = 256;
 
 STDMETHODIMP QVFileIO::GetScriptPath(BSTR* bstrData) {
     if (!bstrData) return E_POINTER;
-    char path[MAX_PATH] = {};
-    // Without a directory, the profile functions look in the Windows directory.
-    win32.GetPrivateProfileStringA("Workstation", "ServerPath", "", path, MAX_PATH, "wkstn.ini");
-    win32.CharUpperA(path);
-    // Only drive C alone stands for the default script directory.
-    if (lstrcmpA(path, "C:") == 0) strcpy(path, "C:\\qvane");
-    // No failure path but the allocation of the result, which the frame's
-    // catch-all does not cover here.
+    // No failure path but memory running out, which has no catch-all
+    // message of its own here.
     try {
+        char path[MAX_PATH] = {};
+        // Without a directory, the profile functions look in the Windows directory.
+        win32.GetPrivateProfileStringA("Workstation", "ServerPath", "", path, MAX_PATH, "wkstn.ini");
+        win32.CharUpperA(path);
+        // Only drive C alone stands for the default script directory.
+        if (lstrcmpA(path, "C:") == 0) strcpy(path, "C:\\qvane");
         *bstrData = NewBstrFromAnsi(path, strlen(path));
         return S_OK;
     } catch (...) {
-        return WithoutErrorInfo(E_OUTOFMEMORY);
+        return Fail(E_OUTOFMEMORY, __LINE__, {"bstrData: ", kOutOfMemory});
     }
 }
 

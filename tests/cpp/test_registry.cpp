@@ -22,6 +22,7 @@ LONG WINAPI FailQueryInfo(HKEY, LPSTR, LPDWORD, LPDWORD, LPDWORD, LPDWORD, LPDWO
 }
 LONG WINAPI NameTooLong(HKEY, DWORD, LPSTR, LPDWORD, LPDWORD, LPSTR, LPDWORD, PFILETIME) { return ERROR_MORE_DATA; }
 LONG WINAPI ThrowOnSet(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD) { throw std::bad_alloc(); }
+LONG WINAPI ThrowOnOpen(HKEY, LPCSTR, DWORD, REGSAM, PHKEY) { throw std::bad_alloc(); }
 
 struct Box {
     static int shown;
@@ -157,6 +158,19 @@ TEST_F(RegistryTest, NameTooLongAndExceptionInsideAGuardedMethod) {
                                         "80004005 bstrFilePath: Failed to set the registry value.",
                                         "80004005 bstrSubKey: Failed to set the registry value."}),
               LogLines());
+}
+
+// The reads' running out of memory is described, without a record, as
+// their every failure.
+TEST_F(RegistryTest, ReadsOutOfMemoryAreDescribed) {
+    ScopedWin32Override<decltype(win32.RegOpenKeyExA)> fake(win32.RegOpenKeyExA, &ThrowOnOpen);
+    Bstr text;
+    EXPECT_EQ(E_OUTOFMEMORY, object->ReadRegistryStringData(QV_KEY_CURRENT_USER, Bstr(kKey), Bstr(L"Text"), text.put()));
+    EXPECT_EQ(L"Not enough memory to complete the operation", Description());
+    long number = 0;
+    EXPECT_EQ(E_OUTOFMEMORY, object->ReadRegistryNumericData(QV_KEY_CURRENT_USER, Bstr(kKey), Bstr(L"Text"), &number));
+    EXPECT_EQ(L"Not enough memory to complete the operation", Description());
+    EXPECT_TRUE(ReadLog().empty());
 }
 
 }  // namespace

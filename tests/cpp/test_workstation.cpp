@@ -30,6 +30,7 @@ std::string Host::program, Host::command, Host::script;
 intptr_t Host::status;
 int Host::error;
 
+DWORD WINAPI ThrowingProfile(LPCSTR, LPCSTR, LPCSTR, LPSTR, DWORD, LPCSTR) { throw std::bad_alloc(); }
 BOOL WINAPI NoVersion(LPOSVERSIONINFOA) { return ::SetLastError(ERROR_INVALID_PARAMETER), FALSE; }
 BOOL WINAPI Windows98(LPOSVERSIONINFOA info) { return info->dwPlatformId = VER_PLATFORM_WIN32_WINDOWS, TRUE; }
 UINT WINAPI LongWindowsDirectory(LPSTR out, UINT size) {
@@ -131,6 +132,15 @@ int cleanups;
 int WINAPI NoSockets(WORD, LPWSADATA) { return WSASYSNOTREADY; }
 int WINAPI OldSockets(WORD, LPWSADATA data) { return data->wVersion = MAKEWORD(1, 1), 0; }
 int WINAPI CountCleanup() { return ++cleanups, 0; }
+
+TEST_F(WorkstationTest, ScriptPathOutOfMemoryIsRecordedAndDescribed) {
+    ScopedWin32Override<decltype(win32.GetPrivateProfileStringA)> fake(win32.GetPrivateProfileStringA, &ThrowingProfile);
+    Bstr path;
+    EXPECT_EQ(E_OUTOFMEMORY, object->GetScriptPath(path.put()));
+    EXPECT_TRUE(path.null());
+    EXPECT_EQ(L"Not enough memory to complete the operation", TakeErrorInfo().description);
+    EXPECT_EQ((std::vector<std::string>{"8007000E bstrData: Not enough memory to complete the operation"}), LogLines());
+}
 
 TEST_F(WorkstationTest, HostNameNeedsSocketsTwoTwo) {
     Bstr name;
