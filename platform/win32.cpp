@@ -60,6 +60,7 @@ Win32Api win32 = {
     ::SHGetPathFromIDListA,
     ::SHGetFolderPathA,
     ::_spawnv,
+    ::CreateProcessW,
 };
 
 bool MoveFilePointer(HANDLE file, long long offset, DWORD method, long long* position) {

@@ -71,6 +71,8 @@ struct Win32Api {
     decltype(&::SHGetFolderPathA) SHGetFolderPathA;
     // The C library's start-and-wait of a program (-1 and errno when it cannot start).
     decltype(&::_spawnv) spawnv;
+    // The helper's start, by its full name
+    decltype(&::CreateProcessW) CreateProcessW;
 };
 
 extern Win32Api win32;
