@@ -62,6 +62,7 @@ Win32Api win32 = {
     ::_spawnv,
     ::GetVolumePathNameW,
     ::GetDiskFreeSpaceExW,
+    ::CreateProcessW,
 };
 
 bool MoveFilePointer(HANDLE file, long long offset, DWORD method, long long* position) {

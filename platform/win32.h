@@ -74,6 +74,8 @@ struct Win32Api {
     // The volume that holds a path, and its free space
     decltype(&::GetVolumePathNameW) GetVolumePathNameW;
     decltype(&::GetDiskFreeSpaceExW) GetDiskFreeSpaceExW;
+    // The helper's start, by its full name
+    decltype(&::CreateProcessW) CreateProcessW;
 };
 
 extern Win32Api win32;
