@@ -4,6 +4,7 @@
 #define _WIN32_IE 0x0700
 #include "object/site.h"
 #include "platform/raii.h"
+#include <docobj.h>
 #include <exdisp.h>
 #include <mshtml.h>
 #include <shlguid.h>
@@ -117,23 +118,29 @@ bool ZoneInMask(DWORD zone, DWORD zones) {
 HRESULT PageUrl(IUnknown* site, std::wstring& url) {
     url.clear();
     if (!site) return E_POINTER;
-    com_ptr<IServiceProvider> services;
-    com_ptr<IWebBrowser2> browser;
-    if (SUCCEEDED(site->QueryInterface(IID_IServiceProvider, services.put_void())) &&
-        SUCCEEDED(services->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2, browser.put_void())) && browser) {
-        unique_bstr location;
-        return TakeUrl(location, browser->get_LocationURL(location.put()), url);
-    }
     com_ptr<IOleClientSite> clientSite;
     com_ptr<IOleContainer> container;
+    com_ptr<IServiceProvider> services;
     com_ptr<IHTMLDocument2> document;
-    HRESULT hr = site->QueryInterface(IID_IOleClientSite, clientSite.put_void());
-    if (SUCCEEDED(hr)) hr = clientSite->GetContainer(container.put());
-    if (SUCCEEDED(hr) && !container) hr = E_NOINTERFACE;
-    if (SUCCEEDED(hr)) hr = container->QueryInterface(IID_IHTMLDocument2, document.put_void());
-    if (FAILED(hr)) return hr;
-    unique_bstr address;
-    return TakeUrl(address, document->get_URL(address.put()), url);
+    // The document that holds the object, as an <object> element's site or
+    // as a script's (new ActiveXObject) service provider names it.
+    if (SUCCEEDED(site->QueryInterface(IID_IOleClientSite, clientSite.put_void())) &&
+        SUCCEEDED(clientSite->GetContainer(container.put())) && container)
+        container->QueryInterface(IID_IHTMLDocument2, document.put_void());
+    const bool hasServices = SUCCEEDED(site->QueryInterface(IID_IServiceProvider, services.put_void())) && services;
+    if (!document && hasServices)
+        services->QueryService(SID_SContainerDispatch, IID_IHTMLDocument2, document.put_void());
+    if (document) {
+        unique_bstr address;
+        return TakeUrl(address, document->get_URL(address.put()), url);
+    }
+    // No HTML document: a host that shows the object otherwise, inside a browser.
+    com_ptr<IWebBrowser2> browser;
+    if (!hasServices || FAILED(services->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2, browser.put_void())) ||
+        !browser)
+        return E_NOINTERFACE;
+    unique_bstr location;
+    return TakeUrl(location, browser->get_LocationURL(location.put()), url);
 }
 
 bool IsBrowserSite(IUnknown* site) {
@@ -143,9 +150,11 @@ bool IsBrowserSite(IUnknown* site) {
     com_ptr<IServiceProvider> services;
     if (FAILED(site->QueryInterface(IID_IServiceProvider, services.put_void())) || !services) return false;
     com_ptr<IInternetHostSecurityManager> manager;
+    com_ptr<IHTMLDocument2> document;
     com_ptr<IWebBrowser2> browser;
     return SUCCEEDED(services->QueryService(SID_SInternetHostSecurityManager, IID_IInternetHostSecurityManager,
                                             manager.put_void())) ||
+           SUCCEEDED(services->QueryService(SID_SContainerDispatch, IID_IHTMLDocument2, document.put_void())) ||
            SUCCEEDED(services->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2, browser.put_void()));
 }
 

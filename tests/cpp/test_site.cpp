@@ -14,13 +14,16 @@ namespace {
 const wchar_t kIntranet[] = L"https://intranet.example.com";
 
 // A container's site: it answers a service provider, the host's security
-// manager, the browser and a client site with its document, each only when
-// given one. Lives on the stack and counts its references.
+// manager, the browser and its document, each only when given one; the
+// document as a client site's container (an <object> element's site), or
+// `served` through SID_SContainerDispatch (the site a script engine gives an
+// object it creates). Lives on the stack and counts its references.
 class FakeSite : public IServiceProvider, public IOleClientSite, public IOleContainer,
                  public IInternetHostSecurityManager {
 public:
-    FakeSite(IUnknown* browser, IUnknown* document, bool services, bool securityManager)
-        : services_(services || browser || securityManager), securityManager_(securityManager) {
+    FakeSite(IUnknown* browser, IUnknown* document, bool services, bool securityManager, bool served = false)
+        : services_(services || browser || securityManager || served), securityManager_(securityManager),
+          served_(served) {
         *browser_.put() = browser;
         *document_.put() = document;
     }
@@ -30,12 +33,13 @@ public:
         *object = nullptr;
         if (IsEqualIID(riid, IID_IUnknown)) *object = static_cast<IServiceProvider*>(this);
         if (IsEqualIID(riid, IID_IServiceProvider) && services_) *object = static_cast<IServiceProvider*>(this);
-        if (IsEqualIID(riid, IID_IOleClientSite) && document_) *object = static_cast<IOleClientSite*>(this);
-        if (IsEqualIID(riid, IID_IOleContainer) && document_) *object = static_cast<IOleContainer*>(this);
+        const bool clientSite = document_ && !served_;
+        if (IsEqualIID(riid, IID_IOleClientSite) && clientSite) *object = static_cast<IOleClientSite*>(this);
+        if (IsEqualIID(riid, IID_IOleContainer) && clientSite) *object = static_cast<IOleContainer*>(this);
         if (IsEqualIID(riid, IID_IInternetHostSecurityManager) && securityManager_)
             *object = static_cast<IInternetHostSecurityManager*>(this);
         // The container stands in for its document.
-        if (IsEqualIID(riid, IID_IHTMLDocument2) && document_) return document_->QueryInterface(riid, object);
+        if (IsEqualIID(riid, IID_IHTMLDocument2) && clientSite) return document_->QueryInterface(riid, object);
         if (!*object) return E_NOINTERFACE;
         AddRef();
         return S_OK;
@@ -45,6 +49,8 @@ public:
     STDMETHODIMP QueryService(REFGUID service, REFIID riid, void** object) override {
         *object = nullptr;
         if (IsEqualGUID(service, SID_SWebBrowserApp) && browser_) return browser_->QueryInterface(riid, object);
+        if (IsEqualGUID(service, SID_SContainerDispatch) && document_ && served_)
+            return document_->QueryInterface(riid, object);
         if (IsEqualGUID(service, SID_SInternetHostSecurityManager)) return QueryInterface(riid, object);
         return E_NOINTERFACE;
     }
@@ -65,7 +71,7 @@ public:
 
 private:
     com_ptr<IUnknown> browser_, document_;
-    bool services_, securityManager_;
+    bool services_, securityManager_, served_;
     ULONG refs_ = 0;
 };
 
@@ -200,7 +206,7 @@ TEST(SiteTest, ZonesAsTheSecurityManagerMapsThem) {
 }
 
 TEST(SiteTest, PageUrlFromTheContainer) {
-    const std::wstring intranet = L"https://intranet.example.com/app", evil = L"https://evil.test/";
+    const std::wstring intranet = L"https://intranet.example.com/app";
     const std::wstring withNul(L"https://intranet.example.com\0.evil.test/", 41);
     const struct {
         const char* what;
@@ -209,23 +215,26 @@ TEST(SiteTest, PageUrlFromTheContainer) {
         bool services, securityManager;
         const wchar_t* url;  // null: none can be had
         bool browserSite, allowed;
+        bool served;  // the document through SID_SContainerDispatch
     } cases[] = {
-        {"the browser's URL", Browser(intranet), nullptr, true, true, intranet.c_str(), true, true},
+        {"the browser's URL: no HTML document", Browser(intranet), nullptr, true, true, intranet.c_str(), true, true},
         {"the document's URL", nullptr, Document(intranet), false, false, intranet.c_str(),
          true, true},
-        {"the browser before the document", Browser(evil), Document(intranet), true, true,
-         evil.c_str(), true, false},
+        {"the served document's URL", nullptr, Document(intranet), false, false, intranet.c_str(), true, true, true},
+        {"a document that fails, never passed over", Browser(intranet), Document(intranet, E_FAIL), true, true,
+         nullptr, true, false, true},
         {"a security manager without a page", nullptr, nullptr, true, true, nullptr, true, false},
         {"a browser that fails", Browser(intranet, E_FAIL), nullptr, true, true, nullptr, true, false},
         {"a document that fails", nullptr, Document(intranet, E_FAIL), false, false, nullptr, true,
          false},
+        {"a served document that fails", nullptr, Document(intranet, E_FAIL), false, false, nullptr, true, false, true},
         {"a URL with a NUL inside", Browser(withNul), nullptr, true, true, nullptr, true, false},
         {"an empty URL", Browser(L""), nullptr, true, true, nullptr, true, false},
         {"a script host's site, answering no service", nullptr, nullptr, true, false, nullptr, false, true},
         {"a site answering nothing", nullptr, nullptr, false, false, nullptr, false, true},
     };
     for (const auto& c : cases) {
-        FakeSite site(c.browser, c.document, c.services, c.securityManager);
+        FakeSite site(c.browser, c.document, c.services, c.securityManager, c.served);
         IUnknown* unknown = static_cast<IServiceProvider*>(&site);
         std::wstring url = L"sentinel";
         const HRESULT hr = PageUrl(unknown, url);
@@ -333,18 +342,33 @@ TEST_F(ObjectWithSiteTest, RefusedPageIsNotSafeAndFailsEveryCall) {
     ScopedKey key(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\QVFileIO");
     const wchar_t sites[] = L"https://intranet.example.com\0";
     key.Set(L"Sites", REG_MULTI_SZ, sites, sizeof sites);
+    // The page's browser shows `top`; the object is in `frame`'s document,
+    // as an <object> element or created by the frame's script (`served`).
     const struct {
-        const wchar_t* url;  // null: a script host's site
-        bool allowed;
-    } cases[] = {{L"https://intranet.example.com/app", true}, {L"https://evil.test/page", false}, {nullptr, true}};
+        const wchar_t* top;    // null: a script host's site
+        const wchar_t* frame;  // null: no HTML document
+        bool served, allowed;
+    } cases[] = {
+        {L"https://intranet.example.com/app", nullptr, false, true},
+        {L"https://evil.test/page", nullptr, false, false},
+        {nullptr, nullptr, false, true},
+        {L"https://intranet.example.com/app", L"https://evil.test/ad", false, false},
+        {L"https://intranet.example.com/app", L"https://evil.test/ad", true, false},
+        {L"https://evil.test/page", L"https://intranet.example.com/app", false, true},
+        {L"https://evil.test/page", L"https://intranet.example.com/app", true, true},
+    };
     com_ptr<IClassFactory> factory;
     ASSERT_EQ(S_OK, DllGetClassObject(CLSID_QVFileIO, IID_IClassFactory, factory.put_void()));
     for (const auto& c : cases) {
-        const std::string what = c.url ? ToAnsi(c.url) : "a script host's site";
+        const std::string url = c.frame ? ToAnsi(c.frame) : c.top ? ToAnsi(c.top) : "";
+        const std::string what = !c.top ? "a script host's site"
+                                 : !c.frame ? url
+                                            : url + " in " + ToAnsi(c.top) + (c.served ? ", served" : "");
         DeleteLog();
         com_ptr<IObjectWithSite> page;
         ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IObjectWithSite, page.put_void()));
-        FakeSite site(c.url ? Browser(c.url) : nullptr, nullptr, true, c.url != nullptr);
+        FakeSite site(c.top ? Browser(c.top) : nullptr, c.frame ? Document(c.frame) : nullptr, true, c.top != nullptr,
+                      c.served);
         EXPECT_EQ(S_OK, page->SetSite(static_cast<IServiceProvider*>(&site)));
         com_ptr<IObjectSafety> safety;
         ASSERT_EQ(S_OK, page->QueryInterface(IID_IObjectSafety, safety.put_void()));
@@ -365,7 +389,7 @@ TEST_F(ObjectWithSiteTest, RefusedPageIsNotSafeAndFailsEveryCall) {
         ASSERT_EQ(2u, records.size()) << "one record a call";
         for (const LogRecord& record : records) {
             EXPECT_EQ("80070005", record.hresult);
-            EXPECT_EQ(std::vector<std::string>({"URL: " + what, "Error: Refused by the administrator's policy"}),
+            EXPECT_EQ(std::vector<std::string>({"URL: " + url, "Error: Refused by the administrator's policy"}),
                       record.pieces);
         }
     }
