@@ -20,7 +20,8 @@ struct SitePolicy {
 
 // Whether the origin of `url` (scheme, host and port, as the system parses
 // them) is one of `sites`. An entry that is not a plain http or https
-// origin, with at most a leading "*." label, allows nothing.
+// origin, with at most a leading "*." label, allows nothing; neither page
+// nor entry matches with a host that is no DNS name or IP address.
 bool OriginListed(const wchar_t* url, const std::vector<std::wstring>& sites);
 
 // Whether URL security zone `zone` (0 to 4) is in the mask `zones`.

@@ -96,6 +96,10 @@ TEST(SiteTest, OriginsComparedAsTheSystemParsesThem) {
     std::vector<std::wstring> manyThenIntranet = many;
     manyThenIntranet.push_back(kIntranet);
     const std::wstring longPath(8000, L'x');
+    // Names of 253 and 254 characters below corp.example.com, of labels up to 63.
+    const std::wstring label63(63, L'a'), labels = label63 + L'.' + label63 + L'.' + label63 + L'.';
+    const std::wstring name253 = labels + std::wstring(44, L'b') + L".corp.example.com",
+                       name254 = labels + std::wstring(45, L'b') + L".corp.example.com";
     const struct {
         std::wstring url;
         std::vector<std::wstring> sites;
@@ -150,6 +154,15 @@ TEST(SiteTest, OriginsComparedAsTheSystemParsesThem) {
         {L"https://intranet.example.com:0/", {L"https://intranet.example.com:0"}, false},
         {L"https://intranet.example.com/", {L"https://intranet.example.com:99999"}, false},
         {L"https://intranet.example.com/", {L""}, false},
+        // A host is a DNS name, or an IP address, or it matches nothing.
+        {L"https://evil.test%2fx.corp.example.com/", {L"https://*.corp.example.com"}, false},
+        {L"http://server.:8080/", {L"http://server:8080"}, false},
+        {L"https://a.corp.example.com./", {L"https://*.corp.example.com."}, true},
+        {L"https://" + name253 + L"/", {L"https://*.corp.example.com"}, true},
+        {L"https://" + name253 + L"./", {L"https://*.corp.example.com"}, true},
+        {L"https://" + name254 + L"/", {L"https://*.corp.example.com"}, false},
+        {L"https://" + label63 + L"a.corp.example.com/", {L"https://*.corp.example.com"}, false},
+        {L"http://10.0.0.5:8080/", {L"http://10.0.0.5:8080"}, true},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.listed, OriginListed(c.url.c_str(), c.sites))
@@ -186,6 +199,7 @@ TEST(SiteTest, ZonesAsTheSecurityManagerMapsThem) {
         {L"file:///C:/page.html", false, 1u << 0, true},
         {L"file:///C:/page.html", false, 0x1E, false},
         {L"https:intranet", false, 0xFFFFFFFF, false},  // no host: an invalid zone
+        {L"https://evil.test%2fx.qvsite.test/", false, 0xFFFFFFFF, false},  // no DNS name, whatever its zone
         {L"https://intra.qvsite.test/", false, 0, false},
         {L"https://intranet.example.com/", true, 1u << 1, true},
         {L"https://intra.qvsite.test/", true, 1u << 1, true},
