@@ -9,10 +9,10 @@ namespace {
 
 using Records = std::vector<std::string>;
 
-// The free bytes that GetDiskFreeSpaceA reports, or its error.
+// The free bytes that GetDiskFreeSpaceW reports, or its error.
 struct FreeSpace {
     static DWORD bytes, error;
-    static BOOL WINAPI Query(LPCSTR, LPDWORD sectors, LPDWORD sectorBytes, LPDWORD clusters, LPDWORD total) {
+    static BOOL WINAPI Query(LPCWSTR, LPDWORD sectors, LPDWORD sectorBytes, LPDWORD clusters, LPDWORD total) {
         if (error) {
             ::SetLastError(error);
             return FALSE;
@@ -39,13 +39,20 @@ DWORD Failing::error;
 struct Target {
     static std::string path;
     static HANDLE handle;
-    static HANDLE WINAPI Open(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
+    static HANDLE WINAPI Open(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
                               DWORD flags, HANDLE templ) {
-        const HANDLE opened = ::CreateFileA(name, access, share, sa, disposition, flags, templ);
-        if (path == name)
+        const HANDLE opened = ::CreateFileW(name, access, share, sa, disposition, flags, templ);
+        if (path == AnsiOf(name))
             handle = opened;
         else if (opened == handle)  // ours was closed and its value reused
             handle = INVALID_HANDLE_VALUE;
+        return opened;
+    }
+    // The error log opens its file by its ANSI name: a value of ours reused.
+    static HANDLE WINAPI OpenLog(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
+                                 DWORD flags, HANDLE templ) {
+        const HANDLE opened = ::CreateFileA(name, access, share, sa, disposition, flags, templ);
+        if (opened == handle) handle = INVALID_HANDLE_VALUE;
         return opened;
     }
     static BOOL WINAPI FailWrite(HANDLE file, LPCVOID data, DWORD length, LPDWORD written, LPOVERLAPPED overlapped) {
@@ -78,13 +85,15 @@ HANDLE Target::handle;
 int Target::writes, Target::failOn;
 bool Target::thenFail;
 
-// Every CreateFileA of the file under test is watched for the life of this.
+// Every CreateFileW of the file under test is watched for the life of this.
 struct WatchTarget {
-    explicit WatchTarget(const std::string& file) : open(win32.CreateFileA, &Target::Open) {
+    explicit WatchTarget(const std::string& file)
+        : open(win32.CreateFileW, &Target::Open), openLog(win32.CreateFileA, &Target::OpenLog) {
         Target::path = file;
         Target::handle = INVALID_HANDLE_VALUE;
     }
-    ScopedWin32Override<decltype(win32.CreateFileA)> open;
+    ScopedWin32Override<decltype(win32.CreateFileW)> open;
+    ScopedWin32Override<decltype(win32.CreateFileA)> openLog;
 };
 
 class WritingTest : public QVFileIOTest {
@@ -113,7 +122,7 @@ protected:
 };
 
 TEST_F(WritingTest, CreationNeedsMoreThan128000FreeBytes) {
-    ScopedWin32Override<decltype(win32.GetDiskFreeSpaceA)> fake(win32.GetDiskFreeSpaceA, &FreeSpace::Query);
+    ScopedWin32Override<decltype(win32.GetDiskFreeSpaceW)> fake(win32.GetDiskFreeSpaceW, &FreeSpace::Query);
     FreeSpace::error = 0;
     const std::string newDir = dir / "new", file = newDir + "\\a.txt";
 
@@ -150,7 +159,7 @@ TEST_F(WritingTest, CreationNeedsMoreThan128000FreeBytes) {
 }
 
 TEST_F(WritingTest, WriteNeedsMoreFreeBytesThanTheData) {
-    ScopedWin32Override<decltype(win32.GetDiskFreeSpaceA)> fake(win32.GetDiskFreeSpaceA, &FreeSpace::Query);
+    ScopedWin32Override<decltype(win32.GetDiskFreeSpaceW)> fake(win32.GetDiskFreeSpaceW, &FreeSpace::Query);
     FreeSpace::error = 0;
     const std::string file = dir / "a.txt";
     WriteBytes(file, "old");
@@ -286,9 +295,9 @@ TEST_F(WritingTest, ShortWriteIsAFailure) {
 }
 
 TEST_F(WritingTest, AttributesRestoredOrTheFailureReported) {
-    ScopedWin32Override<decltype(win32.SetFileAttributesA)> failing(
-        win32.SetFileAttributesA, [](LPCSTR path, DWORD attributes) __attribute__((stdcall)) -> BOOL {
-            if (!Failing::Now()) return ::SetFileAttributesA(path, attributes);
+    ScopedWin32Override<decltype(win32.SetFileAttributesW)> failing(
+        win32.SetFileAttributesW, [](LPCWSTR path, DWORD attributes) __attribute__((stdcall)) -> BOOL {
+            if (!Failing::Now()) return ::SetFileAttributesW(path, attributes);
             ::SetLastError(Failing::error);
             return FALSE;
         });
@@ -337,15 +346,15 @@ TEST_F(WritingTest, NestedFailuresAreRecordedInnermostFirst) {
     const std::string file = dir / "a.txt";
     WriteBytes(file, "kept");
     {
-        ScopedWin32Override<decltype(win32.CreateFileA)> denied(
-            win32.CreateFileA,
-            [](LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition, DWORD flags,
+        ScopedWin32Override<decltype(win32.CreateFileW)> denied(
+            win32.CreateFileW,
+            [](LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition, DWORD flags,
                HANDLE templ) __attribute__((stdcall)) -> HANDLE {
                 if (access & GENERIC_WRITE) {
                     ::SetLastError(ERROR_ACCESS_DENIED);
                     return INVALID_HANDLE_VALUE;
                 }
-                return ::CreateFileA(path, access, share, sa, disposition, flags, templ);
+                return ::CreateFileW(path, access, share, sa, disposition, flags, templ);
             });
         EXPECT_EQ(E_ACCESSDENIED, object->Append(Bstr(L"more"), Bstr(file), 0, 0, 0));
         EXPECT_EQ(L"Access denied", Description());
@@ -380,8 +389,8 @@ TEST_F(WritingTest, NestedFailuresAreRecordedInnermostFirst) {
     }
     {
         // Whatever CreateDir returns, the worker fails with E_FAIL.
-        ScopedWin32Override<decltype(win32.CreateDirectoryA)> failing(
-            win32.CreateDirectoryA, [](LPCSTR, LPSECURITY_ATTRIBUTES) __attribute__((stdcall)) -> BOOL {
+        ScopedWin32Override<decltype(win32.CreateDirectoryW)> failing(
+            win32.CreateDirectoryW, [](LPCWSTR, LPSECURITY_ATTRIBUTES) __attribute__((stdcall)) -> BOOL {
                 ::SetLastError(ERROR_ACCESS_DENIED);
                 return FALSE;
             });
@@ -415,11 +424,11 @@ TEST_F(WritingTest, ExceptionsBecomeCatchAllRecords) {
     WriteBytes(file, "kept");
     {
         // Only the product's creation of the file throws, not the log's open.
-        ScopedWin32Override<decltype(win32.CreateFileA)> throwing(
-            win32.CreateFileA, [](LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
+        ScopedWin32Override<decltype(win32.CreateFileW)> throwing(
+            win32.CreateFileW, [](LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
                                   DWORD flags, HANDLE templ) __attribute__((stdcall)) -> HANDLE {
                 if (disposition == CREATE_ALWAYS) throw std::bad_alloc();
-                return ::CreateFileA(path, access, share, sa, disposition, flags, templ);
+                return ::CreateFileW(path, access, share, sa, disposition, flags, templ);
             });
         DeleteLog();
         EXPECT_EQ(E_FAIL, object->CreateFile(Bstr(file), 1, 0));
