@@ -60,6 +60,16 @@ Win32Api win32 = {
     ::SHGetPathFromIDListA,
     ::SHGetFolderPathA,
     ::_spawnv,
+    ::GetFileInformationByHandle,
+    ::GetFileInformationByHandleEx,
+    ::SetFileInformationByHandle,
+    ::GetFileSecurityW,
+    ::SetFileSecurityW,
+    ::FlushFileBuffers,
+    ::CopyFileW,
+    ::MoveFileExW,
+    ::DeleteFileW,
+    ::SetFileAttributesW,
 };
 
 bool MoveFilePointer(HANDLE file, long long offset, DWORD method, long long* position) {

@@ -71,6 +71,17 @@ struct Win32Api {
     decltype(&::SHGetFolderPathA) SHGetFolderPathA;
     // The C library's start-and-wait of a program (-1 and errno when it cannot start).
     decltype(&::_spawnv) spawnv;
+    // A file's new content written beside it and put in its place (fileops/replacing.cpp)
+    decltype(&::GetFileInformationByHandle) GetFileInformationByHandle;
+    decltype(&::GetFileInformationByHandleEx) GetFileInformationByHandleEx;
+    decltype(&::SetFileInformationByHandle) SetFileInformationByHandle;
+    decltype(&::GetFileSecurityW) GetFileSecurityW;
+    decltype(&::SetFileSecurityW) SetFileSecurityW;
+    decltype(&::FlushFileBuffers) FlushFileBuffers;
+    decltype(&::CopyFileW) CopyFileW;
+    decltype(&::MoveFileExW) MoveFileExW;
+    decltype(&::DeleteFileW) DeleteFileW;
+    decltype(&::SetFileAttributesW) SetFileAttributesW;
 };
 
 extern Win32Api win32;
