@@ -12,8 +12,10 @@ const SECURITY_INFORMATION kKeptSecurity =
 const DWORD kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                         FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
                         FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-// Entries that are not a plain file.
-const DWORD kNoPlainFile = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+// Entries that are not a plain file, and files whose compression or
+// encryption a new file would not have: these are written in place.
+const DWORD kInPlace = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE |
+                       FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_ENCRYPTED;
 
 // A file system that keeps no security (FAT) says so; there is none to keep.
 bool NoSecurityHere(DWORD error) { return error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION; }
@@ -57,7 +59,7 @@ bool FileReplacement::Begin(const wchar_t* target) {
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     BY_HANDLE_FILE_INFORMATION info;
     if (!target_ || !win32.GetFileInformationByHandle(target_.get(), &info) || info.nNumberOfLinks != 1 ||
-        (info.dwFileAttributes & kNoPlainFile) || HasOtherStreams(target_.get()))
+        (info.dwFileAttributes & kInPlace) || HasOtherStreams(target_.get()))
         return Decline();
     attributes_ = info.dwFileAttributes & kSettable;
     creation_ = info.ftCreationTime;

@@ -17,8 +17,9 @@
 // untouched, and the caller writes in place as before. Declined are a file
 // that another program holds open without delete sharing (or opens before
 // the rename), a file with several names (hard links) or with other data
-// streams, a folder where no new file may be made, and a file whose owner
-// or access control list a new file cannot be given.
+// streams, a compressed or encrypted file, a folder where no new file may
+// be made, and a file whose owner or access control list a new file cannot
+// be given.
 //
 // Every Win32 call of this way of writing is made here, through the seam.
 #pragma once

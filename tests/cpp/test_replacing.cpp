@@ -185,6 +185,15 @@ TEST_F(ReplacingTest, WrittenInPlaceWhereTheFileCannotBeReplaced) {
                               return TRUE;
                           });
          }},
+        // Wine has none: a file that NTFS encrypts.
+        {"an encrypted file", [] {
+             return Faked(win32.GetFileInformationByHandle,
+                          [](HANDLE file, LPBY_HANDLE_FILE_INFORMATION info) __attribute__((stdcall)) -> BOOL {
+                              const BOOL got = ::GetFileInformationByHandle(file, info);
+                              info->dwFileAttributes |= FILE_ATTRIBUTE_ENCRYPTED;
+                              return got;
+                          });
+         }},
         {"an owner that a new file cannot be given", [&] {
              GiveOwnAccessList(file);
              return Faked(win32.SetFileSecurityW,
