@@ -26,8 +26,7 @@ std::string Security(const std::string& path) {
     DWORD needed = 0;
     ::GetFileSecurityA(path.c_str(), kept, nullptr, 0, &needed);
     std::string bytes(needed, '\0');
-    if (!needed || !::GetFileSecurityA(path.c_str(), kept, &bytes[0], needed, &needed)) return "none";
-    return bytes;
+    return needed && ::GetFileSecurityA(path.c_str(), kept, &bytes[0], needed, &needed) ? bytes : "none";
 }
 
 FILETIME CreationTime(const std::string& path) {
@@ -52,23 +51,8 @@ struct GivenCreation {
 };
 FILETIME GivenCreation::time;
 
-// The new file's handle, for a write that fails there.
-struct NewFile {
-    static HANDLE handle;
-    static HANDLE WINAPI Open(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
-                              DWORD flags, HANDLE templ) {
-        const HANDLE opened = ::CreateFileW(name, access, share, sa, disposition, flags, templ);
-        if (disposition == CREATE_NEW) handle = opened;
-        return opened;
-    }
-    static BOOL WINAPI FullDisk(HANDLE file, LPCVOID data, DWORD length, LPDWORD written, LPOVERLAPPED overlapped) {
-        if (file != handle) return ::WriteFile(file, data, length, written, overlapped);
-        ::WriteFile(file, data, length / 2, written, overlapped);
-        ::SetLastError(ERROR_DISK_FULL);
-        return FALSE;
-    }
-};
-HANDLE NewFile::handle = INVALID_HANDLE_VALUE;
+// The writes so far: the first one of a replacement goes to the new file.
+int g_writes;
 
 // A seam entry replaced for the life of the returned holder (a lambda
 // given for it turns into the entry's type).
@@ -167,23 +151,13 @@ TEST_F(ReplacingTest, WrittenInPlaceWhereTheFileCannotBeReplaced) {
                               return INVALID_HANDLE_VALUE;
                           });
          }},
-        // Wine lists no streams: the list of a file on NTFS with one more.
+        // Wine lists no streams: a list that goes on past the file's content.
         {"another data stream", [] {
-             return Faked(win32.GetFileInformationByHandleEx,
-                          [](HANDLE, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID info, DWORD size)
-                              __attribute__((stdcall)) -> BOOL {
-                              if (kind != FileStreamInfo || size < 2 * sizeof(FILE_STREAM_INFO) + 64) return FALSE;
-                              auto* first = static_cast<FILE_STREAM_INFO*>(info);
-                              first->NextEntryOffset = sizeof(FILE_STREAM_INFO) + 32;
-                              first->StreamNameLength = 14;
-                              memcpy(first->StreamName, L"::$DATA", 14);
-                              auto* second = reinterpret_cast<FILE_STREAM_INFO*>(static_cast<BYTE*>(info) +
-                                                                                  first->NextEntryOffset);
-                              second->NextEntryOffset = 0;
-                              second->StreamNameLength = 16;
-                              memcpy(second->StreamName, L":s:$DATA", 16);
-                              return TRUE;
-                          });
+             return Faked(win32.GetFileInformationByHandleEx, [](HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID info, DWORD)
+                                                                  __attribute__((stdcall)) -> BOOL {
+                 *static_cast<FILE_STREAM_INFO*>(info) = {sizeof(FILE_STREAM_INFO) + 16, 14, {}, {}, {L':'}};
+                 return TRUE;
+             });
          }},
         // Wine has none: a file that NTFS encrypts.
         {"an encrypted file", [] {
@@ -211,10 +185,13 @@ TEST_F(ReplacingTest, WrittenInPlaceWhereTheFileCannotBeReplaced) {
          }},
         // In place the text needs no room beside the old one.
         {"no room on the disk for both texts", [] {
-             return std::make_shared<std::pair<ScopedWin32Override<decltype(win32.CreateFileW)>,
-                                               ScopedWin32Override<decltype(win32.WriteFile)>>>(
-                 std::piecewise_construct, std::forward_as_tuple(win32.CreateFileW, &NewFile::Open),
-                 std::forward_as_tuple(win32.WriteFile, &NewFile::FullDisk));
+             g_writes = 0;
+             return Faked(win32.WriteFile, [](HANDLE file, LPCVOID data, DWORD length, LPDWORD written,
+                                              LPOVERLAPPED overlapped) __attribute__((stdcall)) -> BOOL {
+                 if (g_writes++ > 0) return ::WriteFile(file, data, length, written, overlapped);
+                 ::SetLastError(ERROR_DISK_FULL);
+                 return FALSE;
+             });
          }},
     };
     for (const auto& c : cases) {
