@@ -63,6 +63,16 @@ Win32Api win32 = {
     ::GetVolumePathNameW,
     ::GetDiskFreeSpaceExW,
     ::CreateProcessW,
+    ::GetFileInformationByHandle,
+    ::GetFileInformationByHandleEx,
+    ::SetFileInformationByHandle,
+    ::GetFileSecurityW,
+    ::SetFileSecurityW,
+    ::FlushFileBuffers,
+    ::CopyFileW,
+    ::MoveFileExW,
+    ::DeleteFileW,
+    ::SetFileAttributesW,
 };
 
 bool MoveFilePointer(HANDLE file, long long offset, DWORD method, long long* position) {

@@ -76,6 +76,17 @@ struct Win32Api {
     decltype(&::GetDiskFreeSpaceExW) GetDiskFreeSpaceExW;
     // The helper's start, by its full name
     decltype(&::CreateProcessW) CreateProcessW;
+    // A file's new content written beside it and put in its place (fileops/replacing.cpp)
+    decltype(&::GetFileInformationByHandle) GetFileInformationByHandle;
+    decltype(&::GetFileInformationByHandleEx) GetFileInformationByHandleEx;
+    decltype(&::SetFileInformationByHandle) SetFileInformationByHandle;
+    decltype(&::GetFileSecurityW) GetFileSecurityW;
+    decltype(&::SetFileSecurityW) SetFileSecurityW;
+    decltype(&::FlushFileBuffers) FlushFileBuffers;
+    decltype(&::CopyFileW) CopyFileW;
+    decltype(&::MoveFileExW) MoveFileExW;
+    decltype(&::DeleteFileW) DeleteFileW;
+    decltype(&::SetFileAttributesW) SetFileAttributesW;
 };
 
 extern Win32Api win32;
