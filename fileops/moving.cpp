@@ -1,49 +1,40 @@
 // Moving and copying: MoveFileOrDirectory moves or renames with one call;
 // CopyFile copies one file, optionally over an existing or read-only one.
 // Both validate both paths and report with the new path.
+#include "fileops/replacing.h"
 #include "object/qvfileio.h"
-#include <cwchar>
 
 namespace {
 const char kFailedToMove[] = "Failed to move the file or directory";
 const char kFailedToCopy[] = "Failed to copy the file";
 
-// Removes a file of our own (a temporary copy, a cut copy), read-only or not.
+// Removes a file of our own (a cut copy of a new destination), read-only or not.
 bool RemoveOwnFile(const wchar_t* path) {
     files::SetAttributes(path, FILE_ATTRIBUTE_NORMAL);
     return files::Delete(path) != FALSE;
 }
 
 // Copies over an existing destination (of these attributes) without giving
-// it up before the copy is whole: the copy goes to a temporary file beside
-// the destination, which then takes the destination's name in one step,
-// with the source's attributes as CopyFile gives them. False with the last
-// error set when the copy failed, the destination untouched and the
-// temporary file gone. `replaced` is false where this way does not go (a
-// read-only, hidden or system destination, a name too long, a temporary
-// file or a replacement refused): the plain CopyFile then gives its
-// answer, as before.
+// it up before the copy is whole: the copy is made beside it and takes its
+// place in one step (fileops/replacing.h), with the source's bytes and
+// attributes as CopyFileW gives them and the destination's creation time,
+// owner and access control list. False with the last error set when the
+// copy failed, the destination untouched and no new file left. `replaced`
+// is false where this way does not go (a read-only, hidden or system
+// destination, one that cannot be replaced in one step, a folder where no
+// new file may be made): the plain CopyFile then gives its answer, as
+// before.
 bool CopyOverExisting(const wchar_t* source, const wchar_t* destination, DWORD attributes, bool& replaced) {
     replaced = false;
     const DWORD refused = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                           FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DEVICE;
-    if (attributes & refused) return true;
-    wchar_t temporary[MAX_PATH];
-    const int length = swprintf(temporary, MAX_PATH, L"%ls.%lx.qvcopy", destination,
-                                static_cast<unsigned long>(::GetCurrentProcessId()));
-    if (length <= 0 || static_cast<size_t>(length) >= MAX_PATH) return true;
-    if (!files::Copy(source, temporary, TRUE)) {
-        // A temporary name already taken is left alone; a folder where we
-        // may not create a file leaves the plain copy.
-        const DWORD error = ::GetLastError();
-        if (error == ERROR_FILE_EXISTS) return true;
-        RemoveOwnFile(temporary);
-        ::SetLastError(error);
-        replaced = error != ERROR_ACCESS_DENIED;
-        return !replaced;
-    }
-    replaced = files::Replace(temporary, destination) != FALSE;
-    if (!replaced) RemoveOwnFile(temporary);
+    FileReplacement replacement;
+    if ((attributes & refused) || !replacement.Begin(destination)) return true;
+    const HRESULT copied = replacement.Copy(source);
+    if (copied == S_FALSE) return true;
+    replaced = true;
+    if (FAILED(copied)) return false;
+    replaced = replacement.Commit();
     return true;
 }
 

@@ -2,6 +2,7 @@
 // file itself; Write and Append run the private worker WriteOrAppend, which
 // makes sure the directory and the file exist first. Every step another
 // operation offers is taken through the object's own interface.
+#include "fileops/replacing.h"
 #include "object/qvfileio.h"
 #include <algorithm>
 #include <cstring>
@@ -38,14 +39,26 @@ bool ReadPiece(HANDLE file, char* data, size_t length) {
     return true;
 }
 
-// The content change of WriteToExistingFile on the open file: the text at
-// the end, or in place of the old content. The file is written in place,
-// so it keeps its identity, links and the view of other open handles. A
-// failed change puts the file back as it was: the bytes that do not fit
-// over the old content go first, beyond the old end, so a full disk is met
-// before any old byte is overwritten; the old bytes that the text then
-// overwrites are kept in memory until the end. `message` names the failed
-// step; `restored` is the failure of a put-back that failed as well.
+// The whole text of WriteToExistingFile written beside the file, which it
+// replaces in one step (fileops/replacing.h), so that a call cut off at any
+// instant leaves the old text or the new. False where that way does not
+// go: nothing has changed, and the text is written in place. A full disk is
+// one of them, since in place the text needs no room beside the old one.
+bool ReplaceContent(const wchar_t* path, const AnsiData& bytes) {
+    FileReplacement replacement;
+    DWORD written = 0;
+    return replacement.Begin(path) && replacement.Create() &&
+           SUCCEEDED(WritePiece(replacement.File(), bytes.data(), bytes.size(), written)) && replacement.Commit();
+}
+
+// The content change of WriteToExistingFile in place on the open file: the
+// text at the end, or in place of the old content where the file cannot be
+// replaced. The file keeps its identity, links and the view of other open
+// handles. A failed change puts the file back as it was: the bytes that do
+// not fit over the old content go first, beyond the old end, so a full disk
+// is met before any old byte is overwritten; the old bytes that the text
+// then overwrites are kept in memory until the end. `message` names the
+// failed step; `restored` is the failure of a put-back that failed as well.
 class ContentChange {
 public:
     explicit ContentChange(HANDLE file) : file_(file) {}
@@ -203,34 +216,40 @@ STDMETHODIMP QVFileIO::WriteToExistingFile(BSTR bstrData, BSTR bstrFullPath, VAR
             if (bOverwriteReadOnly) PutBackAttributes("szDirPath: ", szDirPath, savedAttributes);
             return Fail(failed, line, pieces);
         };
-        // Replacing, the old bytes are read before they are overwritten.
-        unique_hfile file(files::Open(szDirPath.wide(), GENERIC_WRITE | (bAppend ? 0 : GENERIC_READ), FILE_SHARE_READ,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL));
-        if (!file) {
-            const Win32Failure failure = ClassifyFailure(::GetLastError(),
-                                                  {{ERROR_ACCESS_DENIED, kAccessDenied},
-                                                   {ERROR_FILE_NOT_FOUND, kFileNotFound},
-                                                   {ERROR_PATH_NOT_FOUND, kPathNotFound}},
-                                                  kFailedToDetermineFileExists);
-            return failBack(failure.hr, __LINE__, {"szDirPath: ", szDirPath.c_str(), "Error: ", failure.message});
+        // Replacing, the text takes the file's place whole; where it cannot,
+        // and appending, it is written in place, the old bytes that it
+        // overwrites read first.
+        const bool replaced =
+            !bAppend && ReplaceContent(szDirPath.wide(), bytes);
+        if (!replaced) {
+            unique_hfile file(files::Open(szDirPath.wide(), GENERIC_WRITE | (bAppend ? 0 : GENERIC_READ),
+                                          FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL));
+            if (!file) {
+                const Win32Failure failure = ClassifyFailure(::GetLastError(),
+                                                      {{ERROR_ACCESS_DENIED, kAccessDenied},
+                                                       {ERROR_FILE_NOT_FOUND, kFileNotFound},
+                                                       {ERROR_PATH_NOT_FOUND, kPathNotFound}},
+                                                      kFailedToDetermineFileExists);
+                return failBack(failure.hr, __LINE__, {"szDirPath: ", szDirPath.c_str(), "Error: ", failure.message});
+            }
+            const char* message = nullptr;
+            HRESULT restored = S_OK;
+            {
+                ContentChange change(file.get());
+                hr = change.Run(bytes, bAppend != 0, message, restored);
+            }
+            if (FAILED(hr)) {
+                // The handle is closed on the way out.
+                if (FAILED(restored))
+                    Report(restored, __LINE__, {"szDirPath: ", szDirPath.c_str(), "Error: ", kFailedToRestore});
+                file.reset();
+                return failBack(hr, __LINE__, {message == kFailedToSetPointer ? "szDirPath: " : "bstrFullpath: ",
+                                               szDirPath.c_str(), "Error: ", message});
+            }
+            if (!win32.CloseHandle(file.release()))
+                return failBack(HResultFromLastError(), __LINE__,
+                                {"bstrFullPath: ", szDirPath.c_str(), "Error: ", kFailedToCloseFile});
         }
-        const char* message = nullptr;
-        HRESULT restored = S_OK;
-        {
-            ContentChange change(file.get());
-            hr = change.Run(bytes, bAppend != 0, message, restored);
-        }
-        if (FAILED(hr)) {
-            // The handle is closed on the way out.
-            if (FAILED(restored))
-                Report(restored, __LINE__, {"szDirPath: ", szDirPath.c_str(), "Error: ", kFailedToRestore});
-            file.reset();
-            return failBack(hr, __LINE__, {message == kFailedToSetPointer ? "szDirPath: " : "bstrFullpath: ",
-                                           szDirPath.c_str(), "Error: ", message});
-        }
-        if (!win32.CloseHandle(file.release()))
-            return failBack(HResultFromLastError(), __LINE__,
-                            {"bstrFullPath: ", szDirPath.c_str(), "Error: ", kFailedToCloseFile});
 
         if (!files::SetAttributes(szDirPath.wide(), savedAttributes))
             return Fail(HResultFromLastError(), __LINE__,

@@ -653,7 +653,8 @@ BOOL Move(const wchar_t* from, const wchar_t* to) {
 
 BOOL Replace(const wchar_t* from, const wchar_t* to) {
     PlaceJudge* judge = g_judge;
-    return judge ? MoveJudged(*judge, from, to, true) : win32.MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING);
+    if (judge) return MoveJudged(*judge, from, to, true);
+    return win32.MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
 BOOL Copy(const wchar_t* from, const wchar_t* to, BOOL failIfExists) {

@@ -26,8 +26,9 @@ BOOL Delete(const wchar_t* path);
 BOOL RemoveFolder(const wchar_t* path);
 // MoveFileW: never replaces an existing entry.
 BOOL Move(const wchar_t* from, const wchar_t* to);
-// MoveFileExW with MOVEFILE_REPLACE_EXISTING: `from` takes the place of the
-// file `to` in one step.
+// MoveFileExW with MOVEFILE_REPLACE_EXISTING and MOVEFILE_WRITE_THROUGH:
+// `from` takes the place of the file `to` in one step, on the disk when it
+// answers.
 BOOL Replace(const wchar_t* from, const wchar_t* to);
 BOOL Copy(const wchar_t* from, const wchar_t* to, BOOL failIfExists);
 

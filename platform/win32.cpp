@@ -92,6 +92,9 @@ Win32Api win32 = {
     ::_wspawnv,
     ::GetVolumePathNameW,
     ::GetDiskFreeSpaceExW,
+    ::GetKernelObjectSecurity,
+    ::SetKernelObjectSecurity,
+    ::FlushFileBuffers,
 };
 
 DWORD DosErrorOf(NTSTATUS status) {

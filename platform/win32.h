@@ -86,6 +86,10 @@ struct Win32Api {
     // The volume that holds a path, and its free space
     decltype(&::GetVolumePathNameW) GetVolumePathNameW;
     decltype(&::GetDiskFreeSpaceExW) GetDiskFreeSpaceExW;
+    // A file's new content written beside it and put in its place (fileops/replacing.cpp)
+    decltype(&::GetKernelObjectSecurity) GetKernelObjectSecurity;
+    decltype(&::SetKernelObjectSecurity) SetKernelObjectSecurity;
+    decltype(&::FlushFileBuffers) FlushFileBuffers;
 };
 
 extern Win32Api win32;

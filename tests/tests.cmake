@@ -127,6 +127,11 @@ set_tests_properties(confinement PROPERTIES FIXTURES_REQUIRED registered RESOURC
 qv_add_test(diskfull COMMAND sh ${CMAKE_SOURCE_DIR}/tests/diskfull.sh ${WINE_PREFIX})
 set_tests_properties(diskfull PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix SKIP_RETURN_CODE 77)
 
+# The script host killed at random instants while it overwrites a file with
+# Write and with CopyFile: every time the file holds one text or the other.
+qv_add_test(killwrite COMMAND sh ${CMAKE_SOURCE_DIR}/tests/killwrite.sh ${WINE_PREFIX})
+set_tests_properties(killwrite PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix TIMEOUT 900)
+
 # The workstation: the stand-in helper Ormik.exe is built here, and the
 # script is given its folder.
 add_executable(Ormik tests/ormik.cpp)
