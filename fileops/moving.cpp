@@ -9,9 +9,9 @@ const char kFailedToMove[] = "Failed to move the file or directory";
 const char kFailedToCopy[] = "Failed to copy the file";
 
 // Removes a file of our own (a cut copy of a new destination), read-only or not.
-bool RemoveOwnFile(const char* path) {
-    win32.SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-    return win32.DeleteFileA(path) != FALSE;
+bool RemoveOwnFile(const wchar_t* path) {
+    files::SetAttributes(path, FILE_ATTRIBUTE_NORMAL);
+    return files::Delete(path) != FALSE;
 }
 
 // Copies over an existing destination (of these attributes) without giving
@@ -22,17 +22,14 @@ bool RemoveOwnFile(const char* path) {
 // copy failed, the destination untouched and no new file left. `replaced`
 // is false where this way does not go (a read-only, hidden or system
 // destination, one that cannot be replaced in one step, a folder where no
-// new file may be made): the plain CopyFileA then gives its answer, as
+// new file may be made): the plain CopyFile then gives its answer, as
 // before.
-bool CopyOverExisting(BSTR source, const char* narrowSource, BSTR destination, const char* narrowDestination,
-                      DWORD attributes, bool& replaced) {
+bool CopyOverExisting(const wchar_t* source, const wchar_t* destination, DWORD attributes, bool& replaced) {
     replaced = false;
     const DWORD refused = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                           FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DEVICE;
     FileReplacement replacement;
-    if ((attributes & refused) || !SameInCodePage(source, narrowSource) ||
-        !SameInCodePage(destination, narrowDestination) || !replacement.Begin(destination))
-        return true;
+    if ((attributes & refused) || !replacement.Begin(destination)) return true;
     const HRESULT copied = replacement.Copy(source);
     if (copied == S_FALSE) return true;
     replaced = true;
@@ -45,7 +42,7 @@ bool CopyOverExisting(BSTR source, const char* narrowSource, BSTR destination, c
 
 // The old path is validated first; the new one only when the old one
 // passed. The report does not say which of the two was refused.
-HRESULT QVFileIO::ValidateOldAndNew(BSTR oldPath, BSTR newPath, NarrowPath& oldNarrow, NarrowPath& newNarrow) {
+HRESULT QVFileIO::ValidateOldAndNew(BSTR oldPath, BSTR newPath, PathText& oldNarrow, PathText& newNarrow) {
     VARIANT_BOOL valid = 0;
     HRESULT hr = Nested()->IsValidFileOrDirectoryName(oldPath, 1, &valid);
     if (SUCCEEDED(hr) && valid) hr = Nested()->IsValidFileOrDirectoryName(newPath, 1, &valid);
@@ -58,15 +55,15 @@ HRESULT QVFileIO::ValidateOldAndNew(BSTR oldPath, BSTR newPath, NarrowPath& oldN
 STDMETHODIMP QVFileIO::MoveFileOrDirectory(BSTR bstrOldFullPath, BSTR bstrNewFullPath) {
     return Guarded("szDirNewPath: ", kFailedToMove, [&] {
         ArgCopy oldPath(bstrOldFullPath), newPath(bstrNewFullPath);
-        NarrowPath oldNarrow, newNarrow;
+        PathText oldNarrow, newNarrow;
         HRESULT hr = ValidateOldAndNew(oldPath.get(), newPath.get(), oldNarrow, newNarrow);
-        if (FAILED(hr) || FAILED(hr = Confine(oldNarrow.c_str(), Confinement::Access::Change, "szDirPath: ")) ||
-            FAILED(hr = Confine(newNarrow.c_str(), Confinement::Access::Change, "szDirNewPath: ")))
+        if (FAILED(hr) || FAILED(hr = Confine(oldNarrow, Confinement::Access::Change, "szDirPath: ")) ||
+            FAILED(hr = Confine(newNarrow, Confinement::Access::Change, "szDirNewPath: ")))
             return hr;
         if (NamesDevice(oldPath.get()) || NamesDevice(newPath.get()))
             return Fail(kDeviceRefused, __LINE__, {"szDirNewPath: ", newNarrow.c_str(), "Error: ", kFailedToMove});
         // An existing destination is never replaced.
-        if (win32.MoveFileA(oldNarrow.c_str(), newNarrow.c_str())) return S_OK;
+        if (files::Move(oldNarrow.wide(), newNarrow.wide())) return S_OK;
         const DWORD error = ::GetLastError();
         const HRESULT failed = HResultFromFailedCall(error);
         switch (error) {
@@ -86,10 +83,10 @@ STDMETHODIMP QVFileIO::CopyFile(BSTR bstrOldFullPath, BSTR bstrNewFullPath, VARI
                                 VARIANT_BOOL bOverwriteReadOnly) {
     return Guarded("szDirNewPath: ", kFailedToCopy, [&] {
         ArgCopy oldPath(bstrOldFullPath), newPath(bstrNewFullPath);
-        NarrowPath oldNarrow, newNarrow;
+        PathText oldNarrow, newNarrow;
         HRESULT hr = ValidateOldAndNew(oldPath.get(), newPath.get(), oldNarrow, newNarrow);
-        if (FAILED(hr) || FAILED(hr = Confine(oldNarrow.c_str(), Confinement::Access::Read, "szDirPath: ")) ||
-            FAILED(hr = Confine(newNarrow.c_str(), Confinement::Access::Change, "szDirNewPath: ")))
+        if (FAILED(hr) || FAILED(hr = Confine(oldNarrow, Confinement::Access::Read, "szDirPath: ")) ||
+            FAILED(hr = Confine(newNarrow, Confinement::Access::Change, "szDirNewPath: ")))
             return hr;
         // A device is neither read from (a port waits for data) nor written to.
         if (NamesDevice(oldPath.get()) || NamesDevice(newPath.get()))
@@ -99,22 +96,20 @@ STDMETHODIMP QVFileIO::CopyFile(BSTR bstrOldFullPath, BSTR bstrNewFullPath, VARI
         // attributes are kept so that a refused copy can put them back.
         DWORD saved = INVALID_FILE_ATTRIBUTES;
         if (bOverwriteReadOnly) {
-            saved = win32.GetFileAttributesA(newNarrow.c_str());
+            saved = files::Attributes(newNarrow.wide());
             Nested()->ClearFileAttributes(newPath.get());
         }
         // A destination that did not exist does not remain after a failure.
-        const DWORD attributes = win32.GetFileAttributesA(newNarrow.c_str());
+        const DWORD attributes = files::Attributes(newNarrow.wide());
         const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
         bool copied = false, replaced = false;
         if (existed && bOverwriteExisting)
-            copied = CopyOverExisting(oldPath.get(), oldNarrow.c_str(), newPath.get(), newNarrow.c_str(), attributes,
-                                      replaced);
-        if (!replaced) copied = win32.CopyFileA(oldNarrow.c_str(), newNarrow.c_str(), bOverwriteExisting ? FALSE : TRUE);
+            copied = CopyOverExisting(oldNarrow.wide(), newNarrow.wide(), attributes, replaced);
+        if (!replaced) copied = files::Copy(oldNarrow.wide(), newNarrow.wide(), bOverwriteExisting ? FALSE : TRUE);
         if (copied) return S_OK;
         const DWORD error = ::GetLastError();
         if (!existed && error != ERROR_FILE_EXISTS &&
-            win32.GetFileAttributesA(newNarrow.c_str()) != INVALID_FILE_ATTRIBUTES &&
-            !RemoveOwnFile(newNarrow.c_str()))
+            files::Attributes(newNarrow.wide()) != INVALID_FILE_ATTRIBUTES && !RemoveOwnFile(newNarrow.wide()))
             Report(HResultFromLastError(), __LINE__, {"szDirNewPath: ", newNarrow.c_str(), "Error: ", kFailedToRestore});
         const Win32Failure failure = ClassifyFailure(error,
                                                      {{ERROR_FILE_EXISTS, kAlreadyExists},
@@ -122,7 +117,7 @@ STDMETHODIMP QVFileIO::CopyFile(BSTR bstrOldFullPath, BSTR bstrNewFullPath, VARI
                                                       {ERROR_FILE_NOT_FOUND, kFileNotFound},
                                                       {ERROR_PATH_NOT_FOUND, kFileNotFound}},
                                                      kFailedToCopy);
-        PutBackAttributes("szDirNewPath: ", newNarrow.c_str(), saved);
+        PutBackAttributes("szDirNewPath: ", newNarrow, saved);
         return Fail(failure.hr, __LINE__, {"szDirNewPath: ", newNarrow.c_str(), "Error: ", failure.message});
     });
 }

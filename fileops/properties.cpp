@@ -30,16 +30,15 @@ HRESULT QVFileIO::RefuseDevice(BSTR path, const char* message) {
     return Fail(kDeviceRefused, __LINE__, {"bstrFullpath: ", narrow.c_str(), "Error: ", message});
 }
 
-HRESULT QVFileIO::FindFileEntry(BSTR bstrFullPath, unique_hfind& search, WIN32_FIND_DATAA& data,
+HRESULT QVFileIO::FindFileEntry(BSTR bstrFullPath, files::Search& search, WIN32_FIND_DATAW& data,
                                 const char*& message) {
     try {
         ArgCopy path(bstrFullPath);
-        NarrowPath narrow;
+        PathText narrow;
         // Validation refuses wildcards, so the search finds the named file only.
         const HRESULT hr = ValidatePath(path.get(), narrow, "bstrFullPath: ", kInvalidPathName, &message);
         if (FAILED(hr)) return hr;
-        search.reset(win32.FindFirstFileA(narrow.c_str(), &data));
-        if (!search) {
+        if (!search.First(narrow.wide(), data)) {
             message = kFileNotFound;
             return Report(HResultFromLastError(), __LINE__, {"bstrFullpath: ", narrow.c_str(), "Error: ", message});
         }
@@ -61,12 +60,12 @@ STDMETHODIMP QVFileIO::GetFileSize(BSTR bstrFullPath, long* dFileSize) {
         if (FAILED(hr)) return Fail(hr, __LINE__, {"bstrFullpath: ", kFailedToDetermineDirectoryExists});
         if (isDirectory) return Fail(E_INVALIDARG, __LINE__, {"bstrFullpath: ", kNotAFile});
 
-        unique_hfind search;
-        WIN32_FIND_DATAA data;
+        files::Search search;
+        WIN32_FIND_DATAW data;
         const char* message = "";
         hr = FindFileEntry(path.get(), search, data, message);
         if (FAILED(hr)) return Fail(hr, __LINE__, {"bstrFullpath: ", message});
-        NarrowPath narrow;
+        PathText narrow;
         narrow.Assign(path.get());
         // A size of 2 GB or more cannot be a long: refused rather than cut.
         const unsigned long long size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
@@ -74,7 +73,7 @@ STDMETHODIMP QVFileIO::GetFileSize(BSTR bstrFullPath, long* dFileSize) {
             return Fail(HResultFromWin32(ERROR_ARITHMETIC_OVERFLOW), __LINE__,
                         {"bstrFullpath: ", narrow.c_str(), "Error: ", kFileTooLarge});
         *dFileSize = static_cast<long>(size);
-        if (!win32.FindClose(search.release()))
+        if (!search.Close())
             return Fail(HResultFromLastError(), __LINE__,
                         {"bstrFullpath: ", narrow.c_str(), "Error: ", kFailedToCloseSearch});
         return S_OK;
@@ -88,7 +87,7 @@ HRESULT QVFileIO::GetFileTimeText(BSTR bstrFullPath, int selector, std::wstring&
     };
     try {
         ArgCopy path(bstrFullPath);
-        NarrowPath narrow;
+        PathText narrow;
         HRESULT hr = ValidatePath(path.get(), narrow, "bstrFullPath: ", kInvalidPathName, &message);
         if (FAILED(hr)) return hr;
         VARIANT_BOOL isDirectory = 0;
@@ -98,8 +97,7 @@ HRESULT QVFileIO::GetFileTimeText(BSTR bstrFullPath, int selector, std::wstring&
         if (isDirectory) return refuse(E_INVALIDARG, __LINE__, {"bstrFullpath: ", narrow.c_str(), "Error: ", kNotAFile});
 
         // No sharing: a file another process holds open is refused here.
-        unique_hfile file(win32.CreateFileA(narrow.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+        unique_hfile file(files::Open(narrow.wide(), GENERIC_READ, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL));
         if (!file) {
             const DWORD error = ::GetLastError();
             const HRESULT failed = HResultFromFailedCall(error);

@@ -1,6 +1,6 @@
 #include "fileops/replacing.h"
+#include "platform/files.h"
 #include "platform/hresult.h"
-#include "platform/text.h"
 #include <cstring>
 
 namespace {
@@ -32,18 +32,43 @@ bool HasOtherStreams(HANDLE file) {
            memcmp(first->StreamName, kContent, first->StreamNameLength) != 0;
 }
 
-// Where the open file really is, links followed; empty when unknown.
+// Where the open file really is, links followed, as a path of its drive or
+// share; empty when unknown.
 std::wstring FinalPath(HANDLE file) {
     std::wstring path(MAX_PATH, L'\0');
     for (int attempt = 0; attempt < 2; ++attempt) {
         const DWORD length = win32.GetFinalPathNameByHandleW(file, &path[0], static_cast<DWORD>(path.size()),
                                                               FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
         if (length == 0) break;
-        if (length < path.size()) return path.substr(0, length);
+        if (length < path.size()) {
+            path.resize(length);
+            if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0)
+                path.replace(0, 8, L"\\\\");
+            else if (path.compare(0, 4, L"\\\\?\\") == 0)
+                path.erase(0, 4);
+            return path;
+        }
         path.resize(length);
     }
     return std::wstring();
 }
+
+// The security of an open file (its owner, group and access list) as bytes;
+// false with the last error set when it cannot be read.
+bool SecurityOf(HANDLE file, std::vector<BYTE>& security) {
+    security.assign(512, 0);
+    DWORD needed = 0;
+    while (!win32.GetKernelObjectSecurity(file, kKeptSecurity, security.data(), static_cast<DWORD>(security.size()),
+                                          &needed)) {
+        if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed <= security.size()) return false;
+        security.assign(needed, 0);
+    }
+    return true;
+}
+
+// What the new file is opened with: writing, and giving it the target's
+// security.
+const DWORD kNewFileAccess = GENERIC_WRITE | WRITE_DAC | WRITE_OWNER | READ_CONTROL;
 
 }  // namespace
 
@@ -55,28 +80,23 @@ std::wstring FileReplacement::BesideName(const std::wstring& path) {
 bool FileReplacement::Begin(const wchar_t* target) {
     // With the right to replace it, which another program that holds it
     // without delete sharing refuses.
-    target_.reset(win32.CreateFileW(target, GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!target_ || !win32.GetFileInformationByHandle(target_.get(), &info) || info.nNumberOfLinks != 1 ||
-        (info.dwFileAttributes & kInPlace) || HasOtherStreams(target_.get()))
+    target_.reset(files::Open(target, GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES | READ_CONTROL, FILE_SHARE_READ,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL));
+    FILE_BASIC_INFO basic = {};
+    FILE_STANDARD_INFO standard = {};
+    if (!target_ || !win32.GetFileInformationByHandleEx(target_.get(), FileBasicInfo, &basic, sizeof basic) ||
+        !win32.GetFileInformationByHandleEx(target_.get(), FileStandardInfo, &standard, sizeof standard) ||
+        standard.NumberOfLinks != 1 || (basic.FileAttributes & kInPlace) || HasOtherStreams(target_.get()))
         return Decline();
-    attributes_ = info.dwFileAttributes & kSettable;
-    creation_ = info.ftCreationTime;
+    attributes_ = basic.FileAttributes & kSettable;
+    creation_.dwLowDateTime = basic.CreationTime.LowPart;
+    creation_.dwHighDateTime = static_cast<DWORD>(basic.CreationTime.HighPart);
     path_ = FinalPath(target_.get());
     if (path_.empty()) return Decline();
     beside_ = BesideName(path_);
-    security_.assign(512, 0);
-    DWORD needed = 0;
-    while (!win32.GetFileSecurityW(path_.c_str(), kKeptSecurity, security_.data(),
-                                   static_cast<DWORD>(security_.size()), &needed)) {
-        const DWORD error = ::GetLastError();
-        if (NoSecurityHere(error)) {
-            security_.clear();
-            break;
-        }
-        if (error != ERROR_INSUFFICIENT_BUFFER || needed <= security_.size()) return Decline();
-        security_.assign(needed, 0);
+    if (!SecurityOf(target_.get(), security_)) {
+        if (!NoSecurityHere(::GetLastError())) return Decline();
+        security_.clear();
     }
     return true;
 }
@@ -85,8 +105,7 @@ bool FileReplacement::Create() {
     // A file of the name that no call holds open is a leftover: removed,
     // and the name tried once more.
     for (int attempt = 0; attempt < 2; ++attempt) {
-        file_.reset(win32.CreateFileW(beside_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN,
-                                      nullptr));
+        file_.reset(files::Open(beside_.c_str(), kNewFileAccess, 0, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN));
         if (file_) return made_ = true;
         if (attempt > 0 || ::GetLastError() != ERROR_FILE_EXISTS || !Remove()) break;
     }
@@ -97,7 +116,7 @@ HRESULT FileReplacement::Copy(const wchar_t* source) {
     // The source may be the target itself, which the copy must be able to read.
     target_.reset();
     for (int attempt = 0; attempt < 2; ++attempt) {
-        if (win32.CopyFileW(source, beside_.c_str(), TRUE)) break;
+        if (files::Copy(source, beside_.c_str(), TRUE)) break;
         const DWORD error = ::GetLastError();
         if (error == ERROR_FILE_EXISTS && attempt == 0 && Remove()) continue;
         // What the copy made of the new file goes; a name still taken
@@ -111,12 +130,11 @@ HRESULT FileReplacement::Copy(const wchar_t* source) {
     made_ = true;
     // Opened for the flush with a read-only attribute cleared; Commit
     // gives the copy's attributes back.
-    const DWORD copied = win32.GetFileAttributesW(beside_.c_str());
+    const DWORD copied = files::Attributes(beside_.c_str());
     if (copied != INVALID_FILE_ATTRIBUTES &&
         (!(copied & FILE_ATTRIBUTE_READONLY) ||
-         win32.SetFileAttributesW(beside_.c_str(), copied & ~DWORD(FILE_ATTRIBUTE_READONLY))))
-        file_.reset(win32.CreateFileW(beside_.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                      nullptr));
+         files::SetAttributes(beside_.c_str(), copied & ~DWORD(FILE_ATTRIBUTE_READONLY))))
+        file_.reset(files::Open(beside_.c_str(), kNewFileAccess, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL));
     if (!file_) {
         Abandon();
         return S_FALSE;
@@ -138,8 +156,7 @@ bool FileReplacement::Commit() {
         return Decline();
     // No file that is open anywhere can be replaced, by us included.
     target_.reset();
-    if (!win32.MoveFileExW(beside_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return Decline();
+    if (!files::Replace(beside_.c_str(), path_.c_str())) return Decline();
     made_ = false;
     return true;
 }
@@ -150,12 +167,9 @@ bool FileReplacement::Commit() {
 // maps to, which may not be those the file had.
 bool FileReplacement::GiveSecurity() {
     if (security_.empty()) return true;
-    std::vector<BYTE> own(security_.size());
-    DWORD needed = 0;
-    if (win32.GetFileSecurityW(beside_.c_str(), kKeptSecurity, own.data(), static_cast<DWORD>(own.size()), &needed) &&
-        own == security_)
-        return true;
-    return win32.SetFileSecurityW(beside_.c_str(), kKeptSecurity, security_.data()) != FALSE;
+    std::vector<BYTE> own;
+    if (SecurityOf(file_.get(), own) && own == security_) return true;
+    return win32.SetKernelObjectSecurity(file_.get(), kKeptSecurity, security_.data()) != FALSE;
 }
 
 void FileReplacement::Abandon() noexcept {
@@ -171,11 +185,7 @@ void FileReplacement::Abandon() noexcept {
 // open without delete sharing is refused (a sharing violation) before its
 // attributes are looked at, so they are never cleared.
 bool FileReplacement::Remove() noexcept {
-    if (win32.DeleteFileW(beside_.c_str())) return true;
-    return ::GetLastError() == ERROR_ACCESS_DENIED &&
-           win32.SetFileAttributesW(beside_.c_str(), FILE_ATTRIBUTE_NORMAL) && win32.DeleteFileW(beside_.c_str());
-}
-
-bool SameInCodePage(const wchar_t* wide, const char* ansi) {
-    return wide && FromAnsi(ansi, strlen(ansi)) == wide;
+    if (files::Delete(beside_.c_str())) return true;
+    return ::GetLastError() == ERROR_ACCESS_DENIED && files::SetAttributes(beside_.c_str(), FILE_ATTRIBUTE_NORMAL) &&
+           files::Delete(beside_.c_str());
 }

@@ -21,7 +21,8 @@
 // be made, and a file whose owner or access control list a new file cannot
 // be given.
 //
-// Every Win32 call of this way of writing is made here, through the seam.
+// Every act of this way of writing is made here, through platform/files
+// (judged where an administrator's policy applies) and the handles it gives.
 #pragma once
 #include "platform/raii.h"
 #include <string>
@@ -74,7 +75,3 @@ private:
     std::vector<BYTE> security_;  // the target's owner, group and access list; empty: none kept there
 };
 
-// Whether a wide path names what its ANSI form names: a character that the
-// code page maps to another ("best fit") would make the two differ. Until
-// every call takes wide paths, a file is replaced only where they agree.
-bool SameInCodePage(const wchar_t* wide, const char* ansi);

@@ -139,9 +139,9 @@ private:
 STDMETHODIMP QVFileIO::CreateFile(BSTR bstrFullPath, VARIANT_BOOL bOverwriteExisting, VARIANT_BOOL bOverwriteReadOnly) {
     return Guarded("bstrFullpath: ", kFailedToCreateFile, [&] {
         ArgCopy path(bstrFullPath);
-        NarrowPath narrow;
+        PathText narrow;
         HRESULT hr = ValidatePath(path.get(), narrow, "bstrFullpath: ", kInvalidFileName);
-        if (FAILED(hr) || FAILED(hr = Confine(narrow.c_str(), Confinement::Access::Change, "bstrFullpath: "))) return hr;
+        if (FAILED(hr) || FAILED(hr = Confine(narrow, Confinement::Access::Change, "bstrFullpath: "))) return hr;
         if (NamesDevice(path.get()))
             return Fail(kDeviceRefused, __LINE__, {"bstrFullpath: ", narrow.c_str(), "Error: ", kFailedToCreateFile});
         // A failed query counts as "no file".
@@ -150,13 +150,12 @@ STDMETHODIMP QVFileIO::CreateFile(BSTR bstrFullPath, VARIANT_BOOL bOverwriteExis
         // Cleared for the create; a failed create puts them back.
         DWORD saved = INVALID_FILE_ATTRIBUTES;
         if (bOverwriteReadOnly && exists) {
-            saved = win32.GetFileAttributesA(narrow.c_str());
+            saved = files::Attributes(narrow.wide());
             Nested()->ClearFileAttributes(path.get());
         }
 
-        unique_hfile file(win32.CreateFileA(narrow.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                            bOverwriteExisting ? CREATE_ALWAYS : CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                            nullptr));
+        unique_hfile file(files::Open(narrow.wide(), GENERIC_WRITE, FILE_SHARE_READ,
+                                      bOverwriteExisting ? CREATE_ALWAYS : CREATE_NEW, FILE_ATTRIBUTE_NORMAL));
         if (!file) {
             const Win32Failure failure = ClassifyFailure(::GetLastError(),
                                                   {{ERROR_FILE_NOT_FOUND, kFileNotFound},
@@ -164,7 +163,7 @@ STDMETHODIMP QVFileIO::CreateFile(BSTR bstrFullPath, VARIANT_BOOL bOverwriteExis
                                                    {ERROR_FILE_EXISTS, kAlreadyExists},
                                                    {ERROR_ACCESS_DENIED, kAccessDenied}},
                                                   kFailedToCreateFile);
-            PutBackAttributes("bstrFullpath: ", narrow.c_str(), saved);
+            PutBackAttributes("bstrFullpath: ", narrow, saved);
             return Fail(failure.hr, __LINE__, {"bstrFullpath: ", narrow.c_str(), "Error: ", failure.message});
         }
         // The file is created or emptied by now: a failed close leaves it so.
@@ -179,9 +178,9 @@ STDMETHODIMP QVFileIO::WriteToExistingFile(BSTR bstrData, BSTR bstrFullPath, VAR
     return Guarded("bstrFullpath: ", kFailedToWriteFile, [&] {
         ArgCopy data(bstrData), path(bstrFullPath);
         if (data.empty()) return Fail(E_INVALIDARG, __LINE__, {"bstrData: ", kNoDataToWrite});
-        NarrowPath szDirPath;
+        PathText szDirPath;
         HRESULT hr = ValidatePath(path.get(), szDirPath, "bstrFullPath: ");
-        if (FAILED(hr) || FAILED(hr = Confine(szDirPath.c_str(), Confinement::Access::Change, "bstrFullPath: "))) return hr;
+        if (FAILED(hr) || FAILED(hr = Confine(szDirPath, Confinement::Access::Change, "bstrFullPath: "))) return hr;
         if (NamesDevice(path.get()))
             return Fail(kDeviceRefused, __LINE__, {"bstrFullpath: ", szDirPath.c_str(), "Error: ", kFailedToWriteFile});
         // The text as the bytes written to disk, up to its first NUL; a
@@ -201,7 +200,7 @@ STDMETHODIMP QVFileIO::WriteToExistingFile(BSTR bstrData, BSTR bstrFullPath, VAR
 
         // Saved to be put back after the write; a missing file fails here,
         // so this operation never creates one.
-        const DWORD savedAttributes = win32.GetFileAttributesA(szDirPath.c_str());
+        const DWORD savedAttributes = files::Attributes(szDirPath.wide());
         if (savedAttributes == INVALID_FILE_ATTRIBUTES) {
             const Win32Failure failure = NotFoundOr(::GetLastError(), kFailedToGetAttributes);
             return Fail(failure.hr, __LINE__, {"szDirPath: ", szDirPath.c_str(), "Error: ", failure.message});
@@ -214,17 +213,17 @@ STDMETHODIMP QVFileIO::WriteToExistingFile(BSTR bstrData, BSTR bstrFullPath, VAR
 
         // After a failure the attributes that the flag cleared come back.
         auto failBack = [&](HRESULT failed, int line, Pieces pieces) {
-            if (bOverwriteReadOnly) PutBackAttributes("szDirPath: ", szDirPath.c_str(), savedAttributes);
+            if (bOverwriteReadOnly) PutBackAttributes("szDirPath: ", szDirPath, savedAttributes);
             return Fail(failed, line, pieces);
         };
         // Replacing, the text takes the file's place whole; where it cannot,
         // and appending, it is written in place, the old bytes that it
         // overwrites read first.
         const bool replaced =
-            !bAppend && SameInCodePage(path.get(), szDirPath.c_str()) && ReplaceContent(path.get(), bytes);
+            !bAppend && ReplaceContent(szDirPath.wide(), bytes);
         if (!replaced) {
-            unique_hfile file(win32.CreateFileA(szDirPath.c_str(), GENERIC_WRITE | (bAppend ? 0 : GENERIC_READ),
-                                                FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            unique_hfile file(files::Open(szDirPath.wide(), GENERIC_WRITE | (bAppend ? 0 : GENERIC_READ),
+                                          FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL));
             if (!file) {
                 const Win32Failure failure = ClassifyFailure(::GetLastError(),
                                                       {{ERROR_ACCESS_DENIED, kAccessDenied},
@@ -252,7 +251,7 @@ STDMETHODIMP QVFileIO::WriteToExistingFile(BSTR bstrData, BSTR bstrFullPath, VAR
                                 {"bstrFullPath: ", szDirPath.c_str(), "Error: ", kFailedToCloseFile});
         }
 
-        if (!win32.SetFileAttributesA(szDirPath.c_str(), savedAttributes))
+        if (!files::SetAttributes(szDirPath.wide(), savedAttributes))
             return Fail(HResultFromLastError(), __LINE__,
                         {"szDirPath: ", szDirPath.c_str(), "Error: ", kFailedToSetAttributes});
         return S_OK;
@@ -278,7 +277,7 @@ HRESULT QVFileIO::WriteOrAppend(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL b
     try {
         ArgCopy data(bstrData), path(bstrFullPath);
         if (data.empty()) return refuse(E_INVALIDARG, __LINE__, {"bstrData: ", kNoDataToWrite});
-        NarrowPath fullPath;
+        PathText fullPath;
         HRESULT hr = ValidatePath(path.get(), fullPath, "bstrFullPath: ", kInvalidPathName, &message);
         if (FAILED(hr)) return hr;
         // Nothing written to a device would be kept.
@@ -287,12 +286,12 @@ HRESULT QVFileIO::WriteOrAppend(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL b
 
         // The directory part keeps its last backslash, or the first colon
         // when there is none; a slash separates nothing here.
-        const std::string full = fullPath.c_str();
-        size_t cut = full.rfind('\\');
-        if (cut == std::string::npos) cut = full.find(':');
-        const size_t nameStart = cut == std::string::npos ? 0 : cut + 1;
-        const unique_bstr bstrPath(NewBstrFromAnsi(full.substr(0, nameStart)));
-        const unique_bstr bstrFilename(NewBstrFromAnsi(full.substr(nameStart)));
+        const std::wstring& full = fullPath.str();
+        size_t cut = full.rfind(L'\\');
+        if (cut == std::wstring::npos) cut = full.find(L':');
+        const size_t nameStart = cut == std::wstring::npos ? 0 : cut + 1;
+        const unique_bstr bstrPath(NewBstr(full.substr(0, nameStart)));
+        const unique_bstr bstrFilename(NewBstr(full.substr(nameStart)));
 
         hr = Validate(bstrFilename.get(), 0, "bstrFilename: ", kInvalidFileName, &message);
         if (FAILED(hr)) return hr;
@@ -321,7 +320,7 @@ HRESULT QVFileIO::WriteOrAppend(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL b
 
         hr = Nested()->WriteToExistingFile(data.get(), path.get(), append ? 1 : 0, bOverwriteReadOnly);
         // A file created here does not outlive a failed write.
-        if (FAILED(hr) && !fileExists && !win32.DeleteFileA(fullPath.c_str()))
+        if (FAILED(hr) && !fileExists && !files::Delete(fullPath.wide()))
             Report(HResultFromLastError(), __LINE__, {"bstrFullPath: ", fullPath.c_str(), "Error: ", kFailedToRestore});
         if (hr == E_ACCESSDENIED) return refuse(hr, __LINE__, {"bstrFullPath: ", kAccessDenied});
         if (FAILED(hr)) return refuse(hr, __LINE__, {"bstrFullPath: ", kFailedToWriteFile});

@@ -2,6 +2,9 @@
 #pragma once
 #include "platform/hresult.h"
 #include "platform/raii.h"
+#include "platform/files.h"
+#include "platform/judge.h"
+#include "platform/keys.h"
 #include "platform/text.h"
 #include <initializer_list>
 #include <string>

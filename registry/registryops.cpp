@@ -33,7 +33,7 @@ HRESULT QVFileIO::ConfineKey(HKEY root, BSTR subKey, Confinement::KeyAccess acce
     if (!Confined()) return S_OK;
     ArgCopy copy(subKey);
     const std::string text = ToAnsi(copy.get());
-    if (confinement_.AllowsKey(root, copy.get() ? text.c_str() : nullptr, access)) return S_OK;
+    if (confinement_.AllowsKey(root, copy.get(), access)) return S_OK;
     const std::string key = std::string(RootName(root)) + (text.empty() ? "" : "\\") + text;
     return RefuseByPolicy("bstrSubKey: ", key.c_str());
 }
@@ -49,6 +49,7 @@ template <class Call>
 HRESULT QVFileIO::RegistryOperation(lKEY_NAME kKey, BSTR subKey, Confinement::KeyAccess access, bool record,
                                      Call&& call) noexcept {
     try {
+        const JudgedCalls judged(Judge());
         HKEY root = nullptr;
         const char* message = kNoPredefinedKey;
         HRESULT hr = E_INVALIDARG;

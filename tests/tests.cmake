@@ -219,3 +219,14 @@ set_tests_properties(reference.examples PROPERTIES FIXTURES_REQUIRED registered 
 # Every test of this tree runs Wine at this tree's width.
 get_property(QV_ALL_TESTS DIRECTORY PROPERTY TESTS)
 set_tests_properties(${QV_ALL_TESTS} PROPERTIES ENVIRONMENT "WINEARCH=${WINE_ARCH};QV_RUN32=${QV_RUN32}")
+
+# The ways out of the policy that need links the object never makes (a
+# registry link is made by tests/reglink.exe), and a folder switched for a
+# link beside a bounded number of calls.
+add_executable(reglink tests/reglink.cpp)
+target_compile_definitions(reglink PRIVATE ${WIN_DEFINES})
+target_link_options(reglink PRIVATE ${STATIC_RUNTIME} -municode)
+add_dependencies(qvtests reglink)
+qv_add_test(wayout COMMAND sh ${CMAKE_SOURCE_DIR}/tests/wayout.sh ${WINE_PREFIX} 1000 $<TARGET_FILE:reglink>)
+set_tests_properties(wayout PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix TIMEOUT 1200
+                     ENVIRONMENT "WINEARCH=${WINE_ARCH};QV_RUN32=${QV_RUN32}")

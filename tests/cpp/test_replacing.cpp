@@ -153,25 +153,26 @@ TEST_F(ReplacingTest, WrittenInPlaceWhereTheFileCannotBeReplaced) {
          }},
         // Wine lists no streams: a list that goes on past the file's content.
         {"another data stream", [] {
-             return Faked(win32.GetFileInformationByHandleEx, [](HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID info, DWORD)
-                                                                  __attribute__((stdcall)) -> BOOL {
+             return Faked(win32.GetFileInformationByHandleEx, [](HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind,
+                                                                 LPVOID info, DWORD size) __attribute__((stdcall)) -> BOOL {
+                 if (kind != FileStreamInfo) return ::GetFileInformationByHandleEx(file, kind, info, size);
                  *static_cast<FILE_STREAM_INFO*>(info) = {sizeof(FILE_STREAM_INFO) + 16, 14, {}, {}, {L':'}};
                  return TRUE;
              });
          }},
         // Wine has none: a file that NTFS encrypts.
         {"an encrypted file", [] {
-             return Faked(win32.GetFileInformationByHandle,
-                          [](HANDLE file, LPBY_HANDLE_FILE_INFORMATION info) __attribute__((stdcall)) -> BOOL {
-                              const BOOL got = ::GetFileInformationByHandle(file, info);
-                              info->dwFileAttributes |= FILE_ATTRIBUTE_ENCRYPTED;
-                              return got;
-                          });
+             return Faked(win32.GetFileInformationByHandleEx, [](HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind,
+                                                                 LPVOID info, DWORD size) __attribute__((stdcall)) -> BOOL {
+                 const BOOL got = ::GetFileInformationByHandleEx(file, kind, info, size);
+                 if (kind == FileBasicInfo) static_cast<FILE_BASIC_INFO*>(info)->FileAttributes |= FILE_ATTRIBUTE_ENCRYPTED;
+                 return got;
+             });
          }},
         {"an owner that a new file cannot be given", [&] {
              GiveOwnAccessList(file);
-             return Faked(win32.SetFileSecurityW,
-                          [](LPCWSTR, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR) __attribute__((stdcall)) -> BOOL {
+             return Faked(win32.SetKernelObjectSecurity,
+                          [](HANDLE, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR) __attribute__((stdcall)) -> BOOL {
                               ::SetLastError(ERROR_INVALID_OWNER);
                               return FALSE;
                           });

@@ -4,6 +4,7 @@
 #include "tests/cpp/support.h"
 #include <cerrno>
 #include <cstring>
+#include <cwchar>
 
 namespace {
 
@@ -16,11 +17,12 @@ struct Host {
     static std::string program, command;
     static intptr_t status;
     static int error;
-    static DWORD WINAPI Profile(LPCSTR section, LPCSTR key, LPCSTR, LPSTR out, DWORD size, LPCSTR) {
-        return static_cast<DWORD>(snprintf(out, size, "%s", strcmp(section, "QVANE") == 0 ? script.c_str() : ""));
+    static DWORD WINAPI Profile(LPCWSTR section, LPCWSTR key, LPCWSTR, LPWSTR out, DWORD size, LPCWSTR) {
+        const std::wstring text = wcscmp(section, L"QVANE") == 0 ? Bstr(script).str() : L"";
+        return static_cast<DWORD>(swprintf(out, size, L"%ls", text.c_str()));
     }
-    static intptr_t __cdecl Spawn(int, const char* path, const char* const* arguments) {
-        program = path, command = arguments[0];
+    static intptr_t __cdecl Spawn(int, const wchar_t* path, const wchar_t* const* arguments) {
+        program = AnsiOf(path), command = AnsiOf(arguments[0]);
         errno = error;
         return status;
     }
@@ -30,11 +32,11 @@ std::string Host::program, Host::command, Host::script;
 intptr_t Host::status;
 int Host::error;
 
-DWORD WINAPI ThrowingProfile(LPCSTR, LPCSTR, LPCSTR, LPSTR, DWORD, LPCSTR) { throw std::bad_alloc(); }
+DWORD WINAPI ThrowingProfile(LPCWSTR, LPCWSTR, LPCWSTR, LPWSTR, DWORD, LPCWSTR) { throw std::bad_alloc(); }
 BOOL WINAPI NoVersion(LPOSVERSIONINFOA) { return ::SetLastError(ERROR_INVALID_PARAMETER), FALSE; }
 BOOL WINAPI Windows98(LPOSVERSIONINFOA info) { return info->dwPlatformId = VER_PLATFORM_WIN32_WINDOWS, TRUE; }
-UINT WINAPI LongWindowsDirectory(LPSTR out, UINT size) {
-    return static_cast<UINT>(snprintf(out, size, "C:\\%s", std::string(240, 'w').c_str()));
+UINT WINAPI LongWindowsDirectory(LPWSTR out, UINT size) {
+    return static_cast<UINT>(swprintf(out, size, L"C:\\%ls", std::wstring(240, L'w').c_str()));
 }
 
 class WorkstationTest : public QVFileIOTest {
@@ -49,8 +51,8 @@ protected:
                                        Bstr(L"Success"), drive);
     }
     std::wstring Description() { return TakeErrorInfo().description; }
-    ScopedWin32Override<decltype(win32.GetPrivateProfileStringA)> profile{win32.GetPrivateProfileStringA, &Host::Profile};
-    ScopedWin32Override<decltype(win32.spawnv)> spawn{win32.spawnv, &Host::Spawn};
+    ScopedWin32Override<decltype(win32.GetPrivateProfileStringW)> profile{win32.GetPrivateProfileStringW, &Host::Profile};
+    ScopedWin32Override<decltype(win32.wspawnv)> spawn{win32.wspawnv, &Host::Spawn};
 };
 
 TEST_F(WorkstationTest, ScriptHostIsGivenBothPathsQuotedWhole) {
@@ -122,7 +124,7 @@ TEST_F(WorkstationTest, PathsTooLongAreRefusedNotCut) {
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE), Map(&drive));
     EXPECT_EQ(L"The mapping script's path is too long", Description());
     Host::script = "map.vbs";
-    ScopedWin32Override<decltype(win32.GetWindowsDirectoryA)> windows(win32.GetWindowsDirectoryA, &LongWindowsDirectory);
+    ScopedWin32Override<decltype(win32.GetWindowsDirectoryW)> windows(win32.GetWindowsDirectoryW, &LongWindowsDirectory);
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE), Map(&drive));
     EXPECT_EQ(L"The Windows directory is too long for the script's paths", Description());
     EXPECT_EQ("", Host::program) << "nothing was started";
@@ -135,7 +137,7 @@ int WINAPI OldSockets(WORD, LPWSADATA data) { return data->wVersion = MAKEWORD(1
 int WINAPI CountCleanup() { return ++cleanups, 0; }
 
 TEST_F(WorkstationTest, ScriptPathOutOfMemoryIsRecordedAndDescribed) {
-    ScopedWin32Override<decltype(win32.GetPrivateProfileStringA)> fake(win32.GetPrivateProfileStringA, &ThrowingProfile);
+    ScopedWin32Override<decltype(win32.GetPrivateProfileStringW)> fake(win32.GetPrivateProfileStringW, &ThrowingProfile);
     Bstr path;
     EXPECT_EQ(E_OUTOFMEMORY, object->GetScriptPath(path.put()));
     EXPECT_TRUE(path.null());
@@ -212,11 +214,11 @@ struct Dialog {
     static const char* displayName;
     static BOOL pathFound;
     static HRESULT init, malloc;
-    static PIDLIST_ABSOLUTE WINAPI Browse(LPBROWSEINFOA info) {
-        if (displayName) strcpy(info->pszDisplayName, displayName);
+    static PIDLIST_ABSOLUTE WINAPI Browse(LPBROWSEINFOW info) {
+        if (displayName) wcscpy(info->pszDisplayName, Bstr(std::string(displayName)).str().c_str());
         return item;
     }
-    static BOOL WINAPI Path(PCIDLIST_ABSOLUTE, LPSTR path) { return path[0] = '\0', pathFound; }
+    static BOOL WINAPI Path(PCIDLIST_ABSOLUTE, LPWSTR path) { return path[0] = L'\0', pathFound; }
     // A success is the real call, so that the product's CoUninitialize is balanced.
     static HRESULT WINAPI Init(LPVOID reserved) { return FAILED(init) ? init : ::CoInitialize(reserved); }
     static HRESULT WINAPI Malloc(IMalloc** allocator) { return SUCCEEDED(malloc) ? ::SHGetMalloc(allocator) : malloc; }
@@ -227,8 +229,8 @@ BOOL Dialog::pathFound;
 HRESULT Dialog::init, Dialog::malloc;
 
 TEST_F(WorkstationTest, DialogAnswersWithoutAWindow) {
-    ScopedWin32Override<decltype(win32.SHBrowseForFolderA)> browse(win32.SHBrowseForFolderA, &Dialog::Browse);
-    ScopedWin32Override<decltype(win32.SHGetPathFromIDListA)> path(win32.SHGetPathFromIDListA, &Dialog::Path);
+    ScopedWin32Override<decltype(win32.SHBrowseForFolderW)> browse(win32.SHBrowseForFolderW, &Dialog::Browse);
+    ScopedWin32Override<decltype(win32.SHGetPathFromIDListW)> path(win32.SHGetPathFromIDListW, &Dialog::Path);
     ScopedWin32Override<decltype(win32.CoInitialize)> init(win32.CoInitialize, &Dialog::Init);
     ScopedWin32Override<decltype(win32.SHGetMalloc)> malloc(win32.SHGetMalloc, &Dialog::Malloc);
     Dialog::init = S_FALSE, Dialog::malloc = S_OK;

@@ -9,10 +9,10 @@ namespace {
 
 using Records = std::vector<std::string>;
 
-// The free bytes that GetDiskFreeSpaceA reports, or its error.
+// The free bytes that GetDiskFreeSpaceW reports, or its error.
 struct FreeSpace {
     static DWORD bytes, error;
-    static BOOL WINAPI Query(LPCSTR, LPDWORD sectors, LPDWORD sectorBytes, LPDWORD clusters, LPDWORD total) {
+    static BOOL WINAPI Query(LPCWSTR, LPDWORD sectors, LPDWORD sectorBytes, LPDWORD clusters, LPDWORD total) {
         if (error) {
             ::SetLastError(error);
             return FALSE;
@@ -45,18 +45,19 @@ struct Target {
         if (reused == handle) handle = INVALID_HANDLE_VALUE;
         if (reused == beside) beside = INVALID_HANDLE_VALUE;
     }
-    static HANDLE WINAPI Open(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
+    static HANDLE WINAPI Open(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
                               DWORD flags, HANDLE templ) {
-        const HANDLE opened = ::CreateFileA(name, access, share, sa, disposition, flags, templ);
-        Forget(opened);
-        if (path == name) handle = opened;
-        return opened;
-    }
-    static HANDLE WINAPI OpenBeside(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa,
-                                    DWORD disposition, DWORD flags, HANDLE templ) {
         const HANDLE opened = ::CreateFileW(name, access, share, sa, disposition, flags, templ);
         Forget(opened);
+        if (path == AnsiOf(name)) handle = opened;
         if (disposition == CREATE_NEW) beside = opened;
+        return opened;
+    }
+    // The error log opens its file by its ANSI name: a value of ours reused.
+    static HANDLE WINAPI OpenLog(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
+                                 DWORD flags, HANDLE templ) {
+        const HANDLE opened = ::CreateFileA(name, access, share, sa, disposition, flags, templ);
+        Forget(opened);
         return opened;
     }
     static BOOL WINAPI FailWrite(HANDLE file, LPCVOID data, DWORD length, LPDWORD written, LPOVERLAPPED overlapped) {
@@ -89,29 +90,33 @@ HANDLE Target::handle, Target::beside;
 int Target::writes, Target::failOn;
 bool Target::thenFail;
 
-// Every CreateFileA of the file under test, and the new file made beside
-// it, are watched for the life of this.
+// Every CreateFileW of the file under test, and of the new file made
+// beside it, is watched for the life of this.
 struct WatchTarget {
     explicit WatchTarget(const std::string& file)
-        : open(win32.CreateFileA, &Target::Open), openBeside(win32.CreateFileW, &Target::OpenBeside) {
+        : open(win32.CreateFileW, &Target::Open), openLog(win32.CreateFileA, &Target::OpenLog) {
         Target::path = file;
         Target::handle = Target::beside = INVALID_HANDLE_VALUE;
     }
-    ScopedWin32Override<decltype(win32.CreateFileA)> open;
-    ScopedWin32Override<decltype(win32.CreateFileW)> openBeside;
+    ScopedWin32Override<decltype(win32.CreateFileW)> open;
+    ScopedWin32Override<decltype(win32.CreateFileA)> openLog;
 };
 
 // No new file may be made beside the file, so a replacing write goes in
-// place, as the tests of the put-back need.
+// place, as the tests of the put-back need. Every other open goes to the
+// entry this one replaced (a watch, say).
 struct InPlaceOnly {
+    static decltype(win32.CreateFileW) previous;
     static HANDLE WINAPI Open(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
                               DWORD flags, HANDLE templ) {
-        if (disposition != CREATE_NEW) return ::CreateFileW(name, access, share, sa, disposition, flags, templ);
+        if (disposition != CREATE_NEW) return previous(name, access, share, sa, disposition, flags, templ);
         ::SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
-    ScopedWin32Override<decltype(win32.CreateFileW)> closed{win32.CreateFileW, &Open};
+    // The entry is read before this one takes its place.
+    ScopedWin32Override<decltype(win32.CreateFileW)> closed{win32.CreateFileW, (previous = win32.CreateFileW, &Open)};
 };
+decltype(win32.CreateFileW) InPlaceOnly::previous;
 
 class WritingTest : public QVFileIOTest {
 protected:
@@ -139,7 +144,7 @@ protected:
 };
 
 TEST_F(WritingTest, CreationNeedsMoreThan128000FreeBytes) {
-    ScopedWin32Override<decltype(win32.GetDiskFreeSpaceA)> fake(win32.GetDiskFreeSpaceA, &FreeSpace::Query);
+    ScopedWin32Override<decltype(win32.GetDiskFreeSpaceW)> fake(win32.GetDiskFreeSpaceW, &FreeSpace::Query);
     FreeSpace::error = 0;
     const std::string newDir = dir / "new", file = newDir + "\\a.txt";
 
@@ -176,7 +181,7 @@ TEST_F(WritingTest, CreationNeedsMoreThan128000FreeBytes) {
 }
 
 TEST_F(WritingTest, WriteNeedsMoreFreeBytesThanTheData) {
-    ScopedWin32Override<decltype(win32.GetDiskFreeSpaceA)> fake(win32.GetDiskFreeSpaceA, &FreeSpace::Query);
+    ScopedWin32Override<decltype(win32.GetDiskFreeSpaceW)> fake(win32.GetDiskFreeSpaceW, &FreeSpace::Query);
     FreeSpace::error = 0;
     const std::string file = dir / "a.txt";
     WriteBytes(file, "old");
@@ -315,9 +320,9 @@ TEST_F(WritingTest, ShortWriteIsAFailure) {
 }
 
 TEST_F(WritingTest, AttributesRestoredOrTheFailureReported) {
-    ScopedWin32Override<decltype(win32.SetFileAttributesA)> failing(
-        win32.SetFileAttributesA, [](LPCSTR path, DWORD attributes) __attribute__((stdcall)) -> BOOL {
-            if (!Failing::Now()) return ::SetFileAttributesA(path, attributes);
+    ScopedWin32Override<decltype(win32.SetFileAttributesW)> failing(
+        win32.SetFileAttributesW, [](LPCWSTR path, DWORD attributes) __attribute__((stdcall)) -> BOOL {
+            if (!Failing::Now()) return ::SetFileAttributesW(path, attributes);
             ::SetLastError(Failing::error);
             return FALSE;
         });
@@ -366,15 +371,15 @@ TEST_F(WritingTest, NestedFailuresAreRecordedInnermostFirst) {
     const std::string file = dir / "a.txt";
     WriteBytes(file, "kept");
     {
-        ScopedWin32Override<decltype(win32.CreateFileA)> denied(
-            win32.CreateFileA,
-            [](LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition, DWORD flags,
+        ScopedWin32Override<decltype(win32.CreateFileW)> denied(
+            win32.CreateFileW,
+            [](LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition, DWORD flags,
                HANDLE templ) __attribute__((stdcall)) -> HANDLE {
                 if (access & GENERIC_WRITE) {
                     ::SetLastError(ERROR_ACCESS_DENIED);
                     return INVALID_HANDLE_VALUE;
                 }
-                return ::CreateFileA(path, access, share, sa, disposition, flags, templ);
+                return ::CreateFileW(path, access, share, sa, disposition, flags, templ);
             });
         EXPECT_EQ(E_ACCESSDENIED, object->Append(Bstr(L"more"), Bstr(file), 0, 0, 0));
         EXPECT_EQ(L"Access denied", Description());
@@ -409,8 +414,8 @@ TEST_F(WritingTest, NestedFailuresAreRecordedInnermostFirst) {
     }
     {
         // Whatever CreateDir returns, the worker fails with E_FAIL.
-        ScopedWin32Override<decltype(win32.CreateDirectoryA)> failing(
-            win32.CreateDirectoryA, [](LPCSTR, LPSECURITY_ATTRIBUTES) __attribute__((stdcall)) -> BOOL {
+        ScopedWin32Override<decltype(win32.CreateDirectoryW)> failing(
+            win32.CreateDirectoryW, [](LPCWSTR, LPSECURITY_ATTRIBUTES) __attribute__((stdcall)) -> BOOL {
                 ::SetLastError(ERROR_ACCESS_DENIED);
                 return FALSE;
             });
@@ -444,11 +449,11 @@ TEST_F(WritingTest, ExceptionsBecomeCatchAllRecords) {
     WriteBytes(file, "kept");
     {
         // Only the product's creation of the file throws, not the log's open.
-        ScopedWin32Override<decltype(win32.CreateFileA)> throwing(
-            win32.CreateFileA, [](LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
+        ScopedWin32Override<decltype(win32.CreateFileW)> throwing(
+            win32.CreateFileW, [](LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
                                   DWORD flags, HANDLE templ) __attribute__((stdcall)) -> HANDLE {
                 if (disposition == CREATE_ALWAYS) throw std::bad_alloc();
-                return ::CreateFileA(path, access, share, sa, disposition, flags, templ);
+                return ::CreateFileW(path, access, share, sa, disposition, flags, templ);
             });
         DeleteLog();
         EXPECT_EQ(E_FAIL, object->CreateFile(Bstr(file), 1, 0));
