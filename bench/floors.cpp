@@ -60,31 +60,69 @@ void MissingFile(const char* path) {
     unique_hfile probe(::CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-// The content change of WriteToExistingFile: the attributes saved, the
-// bytes beyond the old end first, the overwritten bytes read into fresh
-// memory (what a failure puts back) and then overwritten, the old end cut,
-// the attributes put back.
+std::wstring Wide(const char* text) {
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    std::wstring wide(length > 0 ? length - 1 : 0, L'\0');
+    if (length > 1) ::MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], length);
+    return wide;
+}
+
+// A file's whole content replaced (Write, WriteToExistingFile, CopyFile over
+// a file): the file opened to be replaced and looked at (its names and
+// streams, where it really is, its owner and access list), the new file made
+// beside it by `make`, given the file's attributes and creation time (and
+// its security where that differs), flushed, and renamed over the file.
+template <class Make>
+void Replace(const char* path, Make&& make) {
+    const SECURITY_INFORMATION kept = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    unique_hfile target(::CreateFileW(Wide(path).c_str(), GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    BY_HANDLE_FILE_INFORMATION info = {};
+    ::GetFileInformationByHandle(target.get(), &info);
+    alignas(FILE_STREAM_INFO) BYTE streams[1024];
+    ::GetFileInformationByHandleEx(target.get(), FileStreamInfo, streams, sizeof streams);
+    wchar_t where[MAX_PATH + 8] = {};
+    ::GetFinalPathNameByHandleW(target.get(), where, MAX_PATH + 8, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    const std::wstring final = where;
+    const size_t name = final.rfind(L'\\') + 1;
+    const std::wstring beside = final.substr(0, name) + L"~" + final.substr(name) + L".qvnew";
+    BYTE security[512] = {}, own[512] = {};
+    DWORD needed = 0;
+    ::GetFileSecurityW(final.c_str(), kept, security, sizeof security, &needed);
+    unique_hfile file = make(beside);
+    FILE_BASIC_INFO basic = {};
+    basic.CreationTime.LowPart = info.ftCreationTime.dwLowDateTime;
+    basic.CreationTime.HighPart = static_cast<LONG>(info.ftCreationTime.dwHighDateTime);
+    basic.FileAttributes = info.dwFileAttributes;
+    ::SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof basic);
+    ::GetFileSecurityW(beside.c_str(), kept, own, sizeof own, &needed);
+    if (memcmp(own, security, sizeof own) != 0) ::SetFileSecurityW(beside.c_str(), kept, security);
+    ::FlushFileBuffers(file.get());
+    ::CloseHandle(file.release());
+    target.reset();
+    ::MoveFileExW(beside.c_str(), final.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+// The content change of WriteToExistingFile: the attributes saved; the
+// whole text replacing the file, or appended in place; the attributes put
+// back.
 void ChangeContent(const char* path, const char* bytes, size_t length, bool append) {
     const DWORD saved = ::GetFileAttributesA(path);
-    unique_hfile file(::CreateFileA(path, GENERIC_WRITE | (append ? 0 : GENERIC_READ), FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    long long old = 0;
-    Seek(file.get(), 0, FILE_END, &old);
-    const size_t head = append ? 0 : std::min(static_cast<size_t>(old), length);
     DWORD done = 0;
-    if (head < length) ::WriteFile(file.get(), bytes + head, static_cast<DWORD>(length - head), &done, nullptr);
-    if (head > 0) {
-        std::unique_ptr<char[]> kept(new char[head]);
-        Seek(file.get(), 0, FILE_BEGIN);
-        ::ReadFile(file.get(), kept.get(), static_cast<DWORD>(head), &done, nullptr);
-        Seek(file.get(), 0, FILE_BEGIN);
-        ::WriteFile(file.get(), bytes, static_cast<DWORD>(head), &done, nullptr);
+    if (append) {
+        unique_hfile file(::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+        Seek(file.get(), 0, FILE_END);
+        ::WriteFile(file.get(), bytes, static_cast<DWORD>(length), &done, nullptr);
+        ::CloseHandle(file.release());
+    } else {
+        Replace(path, [&](const std::wstring& beside) {
+            unique_hfile file(::CreateFileW(beside.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                            FILE_ATTRIBUTE_HIDDEN, nullptr));
+            ::WriteFile(file.get(), bytes, static_cast<DWORD>(length), &done, nullptr);
+            return file;
+        });
     }
-    if (!append && static_cast<long long>(length) < old) {
-        Seek(file.get(), static_cast<long long>(length), FILE_BEGIN);
-        ::SetEndOfFile(file.get());
-    }
-    ::CloseHandle(file.release());
     ::SetFileAttributesA(path, saved);
 }
 
@@ -152,11 +190,13 @@ void WriteToExisting(BSTR text, const char* path) {
 
 void CopyOver(const char* source, const char* destination) {
     ::GetFileAttributesA(destination);
-    char temporary[MAX_PATH];
-    snprintf(temporary, sizeof temporary, "%s.%lx.qvcopy", destination,
-             static_cast<unsigned long>(::GetCurrentProcessId()));
-    ::CopyFileA(source, temporary, TRUE);
-    ::MoveFileExA(temporary, destination, MOVEFILE_REPLACE_EXISTING);
+    const std::wstring from = Wide(source);
+    Replace(destination, [&](const std::wstring& beside) {
+        ::CopyFileW(from.c_str(), beside.c_str(), TRUE);
+        ::GetFileAttributesW(beside.c_str());
+        return unique_hfile(::CreateFileW(beside.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    });
 }
 
 BSTR Read(const char* path) {
@@ -199,7 +239,12 @@ BSTR Search(const char* directory, const char* pattern) {
     return found.empty() ? nullptr : Widened(found);
 }
 
-void DeleteTree(const char* directory) {
+void DeleteTree(const char* directory, bool top) {
+    if (top) {
+        char full[MAX_PATH], volume[MAX_PATH];
+        ::GetFullPathNameA(directory, MAX_PATH, full, nullptr);
+        ::GetVolumePathNameA(full, volume, MAX_PATH);
+    }
     const std::string prefix = std::string(directory) + "\\";
     const std::vector<std::string> names = Listed(prefix + "*");
     Listed(prefix + "*");  // the emptiness check
@@ -214,7 +259,7 @@ void DeleteTree(const char* directory) {
         } else if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
             ::RemoveDirectoryA(child.c_str());
         } else {
-            DeleteTree(child.c_str());
+            DeleteTree(child.c_str(), false);
         }
     }
     ::GetFileAttributesA(directory);

@@ -8,6 +8,7 @@
 #   DIR/tree-tenth        10 of them: 5,000 entries
 #   DIR/del/1 to 15       40 of them: 20,000 entries, one tree per deletion
 #   DIR/del-tenth/1 to 3  4 of them: 2,000 entries
+#   DIR/delp/1 to 6       as del: the policy's deletions, with and without
 set -eu
 root=$1
 rm -rf "$root"
@@ -26,3 +27,5 @@ for d in $(seq -f 'd%03g' 0 39); do cp -r "$root/tree/d000" "$root/del/1/$d"; do
 for d in $(seq -f 'd%03g' 0 3); do cp -r "$root/tree/d000" "$root/del-tenth/1/$d"; done
 for n in $(seq 2 15); do cp -r "$root/del/1" "$root/del/$n"; done
 for n in 2 3; do cp -r "$root/del-tenth/1" "$root/del-tenth/$n"; done
+mkdir -p "$root/delp"
+for n in $(seq 1 6); do cp -r "$root/del/1" "$root/delp/$n"; done

@@ -7,11 +7,11 @@ HRESULT QVFileIO::ChangeFileAttributes(BSTR bstrFullPath, DWORD attributes, bool
                                        DWORD* before) {
     try {
         ArgCopy path(bstrFullPath);
-        NarrowPath narrow;
+        PathText narrow;
         HRESULT hr = ValidatePath(path.get(), narrow, "bstrFullPath: ", kInvalidPathName, &message);
         if (FAILED(hr)) return hr;
         // Read even when replacing, so a missing entry always fails here.
-        const DWORD current = win32.GetFileAttributesA(narrow.c_str());
+        const DWORD current = files::Attributes(narrow.wide());
         if (current == INVALID_FILE_ATTRIBUTES) {
             const Win32Failure failure = NotFoundOr(::GetLastError(), kFailedToGetAttributes);
             message = failure.message;
@@ -23,7 +23,7 @@ HRESULT QVFileIO::ChangeFileAttributes(BSTR bstrFullPath, DWORD attributes, bool
             return Report(HResultFromWin32(ERROR_INVALID_NAME), __LINE__,
                           {"szDirPath: ", narrow.c_str(), "Error: ", message});
         }
-        if (!win32.SetFileAttributesA(narrow.c_str(), replace ? attributes : current | attributes)) {
+        if (!files::SetAttributes(narrow.wide(), replace ? attributes : current | attributes)) {
             message = kFailedToSetAttributes;
             return Report(HResultFromLastError(), __LINE__, {"szDirPath: ", narrow.c_str(), "Error: ", message});
         }

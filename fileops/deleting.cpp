@@ -4,6 +4,7 @@
 // clears and removes the directory. Every inspection goes through the
 // object's own interface.
 #include "object/qvfileio.h"
+#include "fileops/volumes.h"
 
 namespace {
 const char kFailedToDeleteFile[] = "Failed to delete the file";
@@ -13,9 +14,9 @@ const char kFailedToDeleteDirectory[] = "Failed to delete the directory";
 STDMETHODIMP QVFileIO::DeleteFile(BSTR bstrFullPath) {
     return Guarded("szDirPath: ", kFailedToDeleteFile, [&] {
         ArgCopy path(bstrFullPath);
-        NarrowPath narrow;
+        PathText narrow;
         HRESULT hr = ValidatePath(path.get(), narrow, "bstrFullPath: ");
-        if (FAILED(hr) || FAILED(hr = Confine(narrow.c_str(), Confinement::Access::Change, "bstrFullPath: "))) return hr;
+        if (FAILED(hr) || FAILED(hr = Confine(narrow, Confinement::Access::Change, "bstrFullPath: "))) return hr;
         // ClearFileAttributes, as a nested call, keeping the attributes it
         // reads first, so that a refused deletion leaves the file as it was.
         DWORD saved = INVALID_FILE_ATTRIBUTES;
@@ -35,9 +36,9 @@ STDMETHODIMP QVFileIO::DeleteFile(BSTR bstrFullPath) {
             ComErrorInfo(kFailedToClearAttributes);
             return E_INVALIDARG;
         }
-        if (!win32.DeleteFileA(narrow.c_str())) {
+        if (!files::Delete(narrow.wide())) {
             const DWORD error = ::GetLastError();
-            if (saved != INVALID_FILE_ATTRIBUTES) win32.SetFileAttributesA(narrow.c_str(), saved);
+            if (saved != INVALID_FILE_ATTRIBUTES) files::SetAttributes(narrow.wide(), saved);
             return Fail(HResultFromFailedCall(error), __LINE__,
                         {"bstrFullpath: ", narrow.c_str(), "Error: ", kFailedToDeleteFile});
         }
@@ -48,14 +49,20 @@ STDMETHODIMP QVFileIO::DeleteFile(BSTR bstrFullPath) {
 STDMETHODIMP QVFileIO::DeleteDirectory(BSTR bstrFullPath, VARIANT_BOOL bDelSubFiles, VARIANT_BOOL bDelSubDirs) {
     return Guarded("szDirPath: ", kFailedToDeleteDirectory, [&] {
         ArgCopy path(bstrFullPath);
-        NarrowPath narrow;
+        PathText narrow;
         HRESULT hr = ValidatePath(path.get(), narrow, "bstrFullPath: ");
-        if (FAILED(hr) || FAILED(hr = Confine(narrow.c_str(), Confinement::Access::Change, "bstrFullPath: "))) return hr;
+        if (FAILED(hr) || FAILED(hr = Confine(narrow, Confinement::Access::Change, "bstrFullPath: "))) return hr;
+        // A volume's root can never be removed, so nothing in it goes first:
+        // refused as removing it is refused, before anything is touched. A
+        // subdirectory taken from a listing is no root: a volume mounted in
+        // a tree is a reparse point there, never descended into.
+        if (nested_ == 0 && NamesVolumeRoot(path.get()))
+            return Fail(E_ACCESSDENIED, __LINE__, {"szDirPath: ", narrow.c_str(), "Error: ", kFailedToDeleteDirectory});
 
         if (bDelSubFiles || bDelSubDirs) {
             // The listing is taken once, before anything is deleted.
-            const std::string prefix = std::string(narrow.c_str()) + "\\";
-            const unique_bstr pattern(NewBstrFromAnsi(prefix + "*"));
+            const std::wstring prefix = narrow.str() + L"\\";
+            const unique_bstr pattern(NewBstr(prefix + L"*"));
             unique_bstr contents;
             hr = Nested()->GetDirectoryContents(pattern.get(), VARIANT_TRUE, VARIANT_TRUE, contents.put());
             if (FAILED(hr))
@@ -65,27 +72,32 @@ STDMETHODIMP QVFileIO::DeleteDirectory(BSTR bstrFullPath, VARIANT_BOOL bDelSubFi
             hr = Nested()->IsEmptyDirectory(path.get(), &empty);
             if (FAILED(hr))
                 return Fail(hr, __LINE__, {"bstrFullPath: ", "Failed to determine if the directory is empty"});
-            const std::string listing = empty ? std::string() : ToAnsi(contents.get());
+            const std::wstring_view listing =
+                empty || !contents ? std::wstring_view() : std::wstring_view(contents.get(), ::SysStringLen(contents.get()));
 
-            hr = ForEachListed(listing, [&](std::string_view name) {
-                const std::string child = prefix + std::string(name);
+            // One buffer for every child's path.
+            std::wstring child = prefix;
+            hr = ForEachListed(listing, [&](std::wstring_view name) {
+                child.resize(prefix.size());
+                child += name;
                 // A link that leads out of the allowed folders is passed over.
                 if (confinement_.Active() && !IsDotEntry(name) &&
-                    !confinement_.AllowsEntry(child.c_str(), win32.GetFileAttributesA(child.c_str()), Confinement::Access::Change)) {
-                    Report(E_ACCESSDENIED, __LINE__, {"bstrFullPath: ", child.c_str(), "Error: ", kRefusedByPolicy});
+                    !confinement_.AllowsEntry(child.c_str(), files::Attributes(child.c_str()), Confinement::Access::Change)) {
+                    Report(E_ACCESSDENIED, __LINE__, {"bstrFullPath: ", ToAnsi(child).c_str(), "Error: ", kRefusedByPolicy});
                     return S_OK;
                 }
-                const unique_bstr childPath(NewBstrFromAnsi(child));
+                const unique_bstr childPath(NewBstr(child));
                 VARIANT_BOOL isDirectory = 0;
                 const HRESULT found = Nested()->IsDirectoryName(childPath.get(), &isDirectory);
                 if (FAILED(found))
-                    return Fail(found, __LINE__, {"bstrFullPath: ", child.c_str(), "Error:", kFailedToDetermineIfDirectory});
+                    return Fail(found, __LINE__,
+                                {"bstrFullPath: ", ToAnsi(child).c_str(), "Error:", kFailedToDetermineIfDirectory});
                 // A child that cannot be deleted has logged its own failure;
                 // the directory's removal below then fails as not empty.
                 if (!isDirectory) {
                     if (bDelSubFiles) Nested()->DeleteFile(childPath.get());
                 } else if (bDelSubDirs && !IsDotEntry(name)) {
-                    DeleteSubDirectory(childPath.get(), child.c_str(), bDelSubFiles, bDelSubDirs);
+                    DeleteSubDirectory(childPath.get(), bDelSubFiles, bDelSubDirs);
                 }
                 return S_OK;
             });
@@ -95,7 +107,7 @@ STDMETHODIMP QVFileIO::DeleteDirectory(BSTR bstrFullPath, VARIANT_BOOL bDelSubFi
         hr = Nested()->ClearFileAttributes(path.get());
         if (FAILED(hr))
             return Fail(hr, __LINE__, {"bstrFullPath: ", IsNotFound(hr) ? kPathNotFound : kFailedToClearAttributes});
-        if (!win32.RemoveDirectoryA(narrow.c_str()))
+        if (!files::RemoveFolder(narrow.wide()))
             return Fail(HResultFromLastError(), __LINE__,
                         {"szDirPath: ", narrow.c_str(), "Error: ", kFailedToDeleteDirectory});
         return S_OK;
@@ -105,13 +117,12 @@ STDMETHODIMP QVFileIO::DeleteDirectory(BSTR bstrFullPath, VARIANT_BOOL bDelSubFi
 // A junction or a symbolic link is not descended into: what it points at
 // lies outside the tree being deleted. Only the link itself is removed, where
 // the system allows it; otherwise it stays and its failure is logged.
-void QVFileIO::DeleteSubDirectory(BSTR childPath, const char* child, VARIANT_BOOL bDelSubFiles,
-                                  VARIANT_BOOL bDelSubDirs) {
-    const DWORD attributes = win32.GetFileAttributesA(child);
+void QVFileIO::DeleteSubDirectory(BSTR childPath, VARIANT_BOOL bDelSubFiles, VARIANT_BOOL bDelSubDirs) {
+    const DWORD attributes = files::Attributes(childPath);
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
         Nested()->DeleteDirectory(childPath, bDelSubFiles, bDelSubDirs);
         return;
     }
-    if (!win32.RemoveDirectoryA(child))
-        Report(HResultFromLastError(), __LINE__, {"szDirPath: ", child, "Error: ", kFailedToDeleteDirectory});
+    if (!files::RemoveFolder(childPath))
+        Report(HResultFromLastError(), __LINE__, {"szDirPath: ", ToAnsi(childPath).c_str(), "Error: ", kFailedToDeleteDirectory});
 }

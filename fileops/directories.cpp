@@ -6,14 +6,14 @@ namespace {
 
 // Makes sure one cut of the path is a directory; one to be made must be
 // allowed by the administrator's policy where there is one.
-HRESULT EnsureDirectory(const char* path, Confinement& confinement, const char*& message) {
-    const DWORD attributes = win32.GetFileAttributesA(path);
+HRESULT EnsureDirectory(const wchar_t* path, Confinement& confinement, const char*& message) {
+    const DWORD attributes = files::Attributes(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         if (!confinement.AllowsPath(path, Confinement::Access::CreateFolder)) {
             message = kRefusedByPolicy;
             return E_ACCESSDENIED;
         }
-        if (win32.CreateDirectoryA(path, nullptr)) return S_OK;
+        if (files::CreateFolder(path)) return S_OK;
         message = kFailedToCreateDirectory;
         return HResultFromLastError();
     }
@@ -27,24 +27,30 @@ HRESULT EnsureDirectory(const char* path, Confinement& confinement, const char*&
 STDMETHODIMP QVFileIO::CreateDir(BSTR bstrDirPath) {
     return Guarded("bstrDirPath: ", kFailedToCreateDirectory, [&] {
         ArgCopy directory(bstrDirPath);
-        NarrowPath szDirPath;
+        PathText szDirPath;
         HRESULT hr = ValidatePath(directory.get(), szDirPath, "bstrFullPath: ");
-        if (FAILED(hr) || FAILED(hr = Confine(szDirPath.c_str(), Confinement::Access::CreateFolder, "szDirPath: ")))
+        if (FAILED(hr) || FAILED(hr = Confine(szDirPath, Confinement::Access::CreateFolder, "szDirPath: ")))
             return hr;
         if (NamesDevice(directory.get()))
             return Fail(kDeviceRefused, __LINE__, {"szDirPath: ", szDirPath.c_str(), "Error: ", kFailedToCreateDirectory});
         // A component ends at a backslash, except the one after a colon: a
-        // drive root is never tested or created. The slash separates nothing.
-        char* path = szDirPath.data();
+        // drive root is never tested or created, nor the root of a share
+        // (\\server\share\) or of the device namespace (\\.\C:\), which ends
+        // at the fourth backslash. The slash separates nothing.
+        std::wstring path = szDirPath.str();
+        size_t start = 0;
+        if (path.size() > 1 && path[0] == L'\\' && path[1] == L'\\')
+            for (int separators = 0; start < path.size() && separators < 4; ++start) separators += path[start] == L'\\';
         const char* message = nullptr;
-        for (size_t i = 0; path[i] && SUCCEEDED(hr); ++i) {
-            if (path[i] != '\\' || (i > 0 && path[i - 1] == ':')) continue;
-            path[i] = '\0';
-            hr = EnsureDirectory(path, confinement_, message);
-            if (SUCCEEDED(hr)) path[i] = '\\';
+        for (size_t i = start; i < path.size() && SUCCEEDED(hr); ++i) {
+            if (path[i] != L'\\' || (i > 0 && path[i - 1] == L':')) continue;
+            path[i] = L'\0';
+            hr = EnsureDirectory(path.c_str(), confinement_, message);
+            if (SUCCEEDED(hr)) path[i] = L'\\';
         }
-        if (SUCCEEDED(hr)) hr = EnsureDirectory(path, confinement_, message);
-        if (FAILED(hr)) return Fail(hr, __LINE__, {"szDirPath: ", path, "Error: ", message});
+        if (SUCCEEDED(hr)) hr = EnsureDirectory(path.c_str(), confinement_, message);
+        // The record names the path up to the part that failed.
+        if (FAILED(hr)) return Fail(hr, __LINE__, {"szDirPath: ", ToAnsi(path.c_str()).c_str(), "Error: ", message});
         return S_OK;
     });
 }

@@ -10,19 +10,19 @@ STDMETHODIMP QVFileIO::GetDirectoryContents(BSTR bstrSearchString, VARIANT_BOOL 
         ArgCopy search(bstrSearchString);
         // Wildcards are the point here: only the length is checked. A pattern
         // whose ANSI form does not fit the buffer is refused the same way.
-        NarrowPath pattern;
+        PathText pattern;
         if (search.empty() || search.length() > MAX_PATH || !pattern.Assign(search.get()))
             return Fail(E_ABORT, __LINE__, {"bstrSearchString: ", kInvalidPathLength});
-        const HRESULT refused = ConfineListing(pattern.c_str(), "bstrSearchString: ");
+        const HRESULT refused = ConfineListing(pattern, "bstrSearchString: ");
         if (FAILED(refused)) return refused;
         if (!bListSubFiles && !bListSubDirectories) {
             *bstrFilesFound = nullptr;
             return S_OK;
         }
 
-        WIN32_FIND_DATAA found;
-        unique_hfind searchHandle(win32.FindFirstFileA(pattern.c_str(), &found));
-        if (!searchHandle) {
+        WIN32_FIND_DATAW found;
+        files::Search searchHandle;
+        if (!searchHandle.First(pattern.wide(), found)) {
             const DWORD error = ::GetLastError();
             if (error == ERROR_FILE_NOT_FOUND) {  // nothing matches
                 *bstrFilesFound = nullptr;
@@ -32,21 +32,21 @@ STDMETHODIMP QVFileIO::GetDirectoryContents(BSTR bstrSearchString, VARIANT_BOOL 
                         {"bstrSearchString: ", pattern.c_str(), "Error: ", kFailedToFindFileOrDirectory});
         }
         // One growing text: appending stays linear in the number of entries.
-        std::string listing;
+        std::wstring listing;
         do {
             const bool directory = found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
             if (directory ? !bListSubDirectories : !bListSubFiles) continue;
-            if (!listing.empty()) listing += '|';
+            if (!listing.empty()) listing += L'|';
             listing += found.cFileName;
-        } while (win32.FindNextFileA(searchHandle.get(), &found));
+        } while (searchHandle.Next(found));
         const DWORD error = ::GetLastError();
         if (error != ERROR_NO_MORE_FILES)
             return Fail(HResultFromFailedCall(error), __LINE__,
                         {"bstrSearchString: ", pattern.c_str(), "Error: ", kFileNotFound});
 
-        *bstrFilesFound = NewBstrFromAnsi(listing);
+        *bstrFilesFound = NewBstr(listing);
         // The listing stays with the caller even when the close fails.
-        if (!win32.FindClose(searchHandle.release()))
+        if (!searchHandle.Close())
             return Fail(E_ABORT, __LINE__, {"bstrSearchString: ", kFailedToCloseSearch});
         return S_OK;
     });
@@ -56,11 +56,11 @@ STDMETHODIMP QVFileIO::IsEmptyDirectory(BSTR bstrDirPath, VARIANT_BOOL* IsEmpty)
     if (!IsEmpty) return E_POINTER;
     return Guarded("bstrDirPath: ", "Failed to determine if the directory is empty", [&] {
         ArgCopy directory(bstrDirPath);
-        NarrowPath narrow;
+        PathText narrow;
         HRESULT hr = ValidatePath(directory.get(), narrow, "bstrFullPath: ");
-        if (FAILED(hr) || FAILED(hr = Confine(narrow.c_str(), Confinement::Access::Read, "bstrFullPath: "))) return hr;
+        if (FAILED(hr) || FAILED(hr = Confine(narrow, Confinement::Access::Read, "bstrFullPath: "))) return hr;
         // Nothing is taken off the path: C:\d\ asks for C:\d\\*.
-        const unique_bstr pattern(NewBstrFromAnsi(std::string(narrow.c_str()) + "\\*"));
+        const unique_bstr pattern(NewBstr(narrow.str() + L"\\*"));
         unique_bstr listing;
         hr = Nested()->GetDirectoryContents(pattern.get(), VARIANT_TRUE, VARIANT_TRUE, listing.put());
         if (FAILED(hr))
@@ -68,7 +68,7 @@ STDMETHODIMP QVFileIO::IsEmptyDirectory(BSTR bstrDirPath, VARIANT_BOOL* IsEmpty)
                         {"cbstrFilePath: ", IsPathNotFound(hr) ? kPathNotFound : kFailedToGetDirectoryContents});
         // An empty directory lists exactly its two dot entries; a drive root
         // has none, so it is never empty.
-        *IsEmpty = AsResult(ToAnsi(listing.get()) == ".|..");
+        *IsEmpty = AsResult(listing && std::wstring_view(listing.get(), ::SysStringLen(listing.get())) == L".|..");
         return S_OK;
     });
 }

@@ -1,49 +1,40 @@
 // Moving and copying: MoveFileOrDirectory moves or renames with one call;
 // CopyFile copies one file, optionally over an existing or read-only one.
 // Both validate both paths and report with the new path.
+#include "fileops/replacing.h"
 #include "object/qvfileio.h"
-#include <cstdio>
 
 namespace {
 const char kFailedToMove[] = "Failed to move the file or directory";
 const char kFailedToCopy[] = "Failed to copy the file";
 
-// Removes a file of our own (a temporary copy, a cut copy), read-only or not.
-bool RemoveOwnFile(const char* path) {
-    win32.SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-    return win32.DeleteFileA(path) != FALSE;
+// Removes a file of our own (a cut copy of a new destination), read-only or not.
+bool RemoveOwnFile(const wchar_t* path) {
+    files::SetAttributes(path, FILE_ATTRIBUTE_NORMAL);
+    return files::Delete(path) != FALSE;
 }
 
 // Copies over an existing destination (of these attributes) without giving
-// it up before the copy is whole: the copy goes to a temporary file beside
-// the destination, which then takes the destination's name in one step,
-// with the source's attributes as CopyFileA gives them. False with the last
-// error set when the copy failed, the destination untouched and the
-// temporary file gone. `replaced` is false where this way does not go (a
-// read-only, hidden or system destination, a name too long, a temporary
-// file or a replacement refused): the plain CopyFileA then gives its
-// answer, as before.
-bool CopyOverExisting(const char* source, const char* destination, DWORD attributes, bool& replaced) {
+// it up before the copy is whole: the copy is made beside it and takes its
+// place in one step (fileops/replacing.h), with the source's bytes and
+// attributes as CopyFileW gives them and the destination's creation time,
+// owner and access control list. False with the last error set when the
+// copy failed, the destination untouched and no new file left. `replaced`
+// is false where this way does not go (a read-only, hidden or system
+// destination, one that cannot be replaced in one step, a folder where no
+// new file may be made): the plain CopyFile then gives its answer, as
+// before.
+bool CopyOverExisting(const wchar_t* source, const wchar_t* destination, DWORD attributes, bool& replaced) {
     replaced = false;
     const DWORD refused = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                           FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DEVICE;
-    if (attributes & refused) return true;
-    char temporary[MAX_PATH];
-    const int length = snprintf(temporary, sizeof temporary, "%s.%lx.qvcopy", destination,
-                                static_cast<unsigned long>(::GetCurrentProcessId()));
-    if (length <= 0 || static_cast<size_t>(length) >= sizeof temporary) return true;
-    if (!win32.CopyFileA(source, temporary, TRUE)) {
-        // A temporary name already taken is left alone; a folder where we
-        // may not create a file leaves the plain copy.
-        const DWORD error = ::GetLastError();
-        if (error == ERROR_FILE_EXISTS) return true;
-        RemoveOwnFile(temporary);
-        ::SetLastError(error);
-        replaced = error != ERROR_ACCESS_DENIED;
-        return !replaced;
-    }
-    replaced = win32.MoveFileExA(temporary, destination, MOVEFILE_REPLACE_EXISTING) != FALSE;
-    if (!replaced) RemoveOwnFile(temporary);
+    FileReplacement replacement;
+    if ((attributes & refused) || !replacement.Begin(destination)) return true;
+    const HRESULT copied = replacement.Copy(source);
+    if (copied == S_FALSE) return true;
+    replaced = true;
+    if (FAILED(copied)) return false;
+    replaced = replacement.Commit();
     return true;
 }
 
@@ -51,7 +42,7 @@ bool CopyOverExisting(const char* source, const char* destination, DWORD attribu
 
 // The old path is validated first; the new one only when the old one
 // passed. The report does not say which of the two was refused.
-HRESULT QVFileIO::ValidateOldAndNew(BSTR oldPath, BSTR newPath, NarrowPath& oldNarrow, NarrowPath& newNarrow) {
+HRESULT QVFileIO::ValidateOldAndNew(BSTR oldPath, BSTR newPath, PathText& oldNarrow, PathText& newNarrow) {
     VARIANT_BOOL valid = 0;
     HRESULT hr = Nested()->IsValidFileOrDirectoryName(oldPath, 1, &valid);
     if (SUCCEEDED(hr) && valid) hr = Nested()->IsValidFileOrDirectoryName(newPath, 1, &valid);
@@ -64,15 +55,15 @@ HRESULT QVFileIO::ValidateOldAndNew(BSTR oldPath, BSTR newPath, NarrowPath& oldN
 STDMETHODIMP QVFileIO::MoveFileOrDirectory(BSTR bstrOldFullPath, BSTR bstrNewFullPath) {
     return Guarded("szDirNewPath: ", kFailedToMove, [&] {
         ArgCopy oldPath(bstrOldFullPath), newPath(bstrNewFullPath);
-        NarrowPath oldNarrow, newNarrow;
+        PathText oldNarrow, newNarrow;
         HRESULT hr = ValidateOldAndNew(oldPath.get(), newPath.get(), oldNarrow, newNarrow);
-        if (FAILED(hr) || FAILED(hr = Confine(oldNarrow.c_str(), Confinement::Access::Change, "szDirPath: ")) ||
-            FAILED(hr = Confine(newNarrow.c_str(), Confinement::Access::Change, "szDirNewPath: ")))
+        if (FAILED(hr) || FAILED(hr = Confine(oldNarrow, Confinement::Access::Change, "szDirPath: ")) ||
+            FAILED(hr = Confine(newNarrow, Confinement::Access::Change, "szDirNewPath: ")))
             return hr;
         if (NamesDevice(oldPath.get()) || NamesDevice(newPath.get()))
             return Fail(kDeviceRefused, __LINE__, {"szDirNewPath: ", newNarrow.c_str(), "Error: ", kFailedToMove});
         // An existing destination is never replaced.
-        if (win32.MoveFileA(oldNarrow.c_str(), newNarrow.c_str())) return S_OK;
+        if (files::Move(oldNarrow.wide(), newNarrow.wide())) return S_OK;
         const DWORD error = ::GetLastError();
         const HRESULT failed = HResultFromFailedCall(error);
         switch (error) {
@@ -92,10 +83,10 @@ STDMETHODIMP QVFileIO::CopyFile(BSTR bstrOldFullPath, BSTR bstrNewFullPath, VARI
                                 VARIANT_BOOL bOverwriteReadOnly) {
     return Guarded("szDirNewPath: ", kFailedToCopy, [&] {
         ArgCopy oldPath(bstrOldFullPath), newPath(bstrNewFullPath);
-        NarrowPath oldNarrow, newNarrow;
+        PathText oldNarrow, newNarrow;
         HRESULT hr = ValidateOldAndNew(oldPath.get(), newPath.get(), oldNarrow, newNarrow);
-        if (FAILED(hr) || FAILED(hr = Confine(oldNarrow.c_str(), Confinement::Access::Read, "szDirPath: ")) ||
-            FAILED(hr = Confine(newNarrow.c_str(), Confinement::Access::Change, "szDirNewPath: ")))
+        if (FAILED(hr) || FAILED(hr = Confine(oldNarrow, Confinement::Access::Read, "szDirPath: ")) ||
+            FAILED(hr = Confine(newNarrow, Confinement::Access::Change, "szDirNewPath: ")))
             return hr;
         // A device is neither read from (a port waits for data) nor written to.
         if (NamesDevice(oldPath.get()) || NamesDevice(newPath.get()))
@@ -105,21 +96,20 @@ STDMETHODIMP QVFileIO::CopyFile(BSTR bstrOldFullPath, BSTR bstrNewFullPath, VARI
         // attributes are kept so that a refused copy can put them back.
         DWORD saved = INVALID_FILE_ATTRIBUTES;
         if (bOverwriteReadOnly) {
-            saved = win32.GetFileAttributesA(newNarrow.c_str());
+            saved = files::Attributes(newNarrow.wide());
             Nested()->ClearFileAttributes(newPath.get());
         }
         // A destination that did not exist does not remain after a failure.
-        const DWORD attributes = win32.GetFileAttributesA(newNarrow.c_str());
+        const DWORD attributes = files::Attributes(newNarrow.wide());
         const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
         bool copied = false, replaced = false;
         if (existed && bOverwriteExisting)
-            copied = CopyOverExisting(oldNarrow.c_str(), newNarrow.c_str(), attributes, replaced);
-        if (!replaced) copied = win32.CopyFileA(oldNarrow.c_str(), newNarrow.c_str(), bOverwriteExisting ? FALSE : TRUE);
+            copied = CopyOverExisting(oldNarrow.wide(), newNarrow.wide(), attributes, replaced);
+        if (!replaced) copied = files::Copy(oldNarrow.wide(), newNarrow.wide(), bOverwriteExisting ? FALSE : TRUE);
         if (copied) return S_OK;
         const DWORD error = ::GetLastError();
         if (!existed && error != ERROR_FILE_EXISTS &&
-            win32.GetFileAttributesA(newNarrow.c_str()) != INVALID_FILE_ATTRIBUTES &&
-            !RemoveOwnFile(newNarrow.c_str()))
+            files::Attributes(newNarrow.wide()) != INVALID_FILE_ATTRIBUTES && !RemoveOwnFile(newNarrow.wide()))
             Report(HResultFromLastError(), __LINE__, {"szDirNewPath: ", newNarrow.c_str(), "Error: ", kFailedToRestore});
         const Win32Failure failure = ClassifyFailure(error,
                                                      {{ERROR_FILE_EXISTS, kAlreadyExists},
@@ -127,7 +117,7 @@ STDMETHODIMP QVFileIO::CopyFile(BSTR bstrOldFullPath, BSTR bstrNewFullPath, VARI
                                                       {ERROR_FILE_NOT_FOUND, kFileNotFound},
                                                       {ERROR_PATH_NOT_FOUND, kFileNotFound}},
                                                      kFailedToCopy);
-        PutBackAttributes("szDirNewPath: ", newNarrow.c_str(), saved);
+        PutBackAttributes("szDirNewPath: ", newNarrow, saved);
         return Fail(failure.hr, __LINE__, {"szDirNewPath: ", newNarrow.c_str(), "Error: ", failure.message});
     });
 }

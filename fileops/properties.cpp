@@ -11,6 +11,7 @@ const char kNotAFile[] = "This is not the path of a file";
 const char kFailedToGetDateTime[] = "Failed to get the date/time info";
 const char kFailedToConvertFileTime[] = "Failed to convert the file time";
 const char kFileTooLarge[] = "The file is 2 GB or larger: its size does not fit the result";
+const char kFailedToGetFileSize[] = "Failed to get the file size";
 
 // The selectors of GetFileTimeText: the time stamp is selector / 2 (creation,
 // last access, last write); even selectors give the time, odd ones the date.
@@ -20,16 +21,24 @@ enum TimeSelector {
 
 }  // namespace
 
-HRESULT QVFileIO::FindFileEntry(BSTR bstrFullPath, unique_hfind& search, WIN32_FIND_DATAA& data,
+// Refused as Read refuses it, before anything is searched or opened; an
+// invalid path keeps the answer its validation gives.
+HRESULT QVFileIO::RefuseDevice(BSTR path, const char* message) {
+    VARIANT_BOOL valid = 0;
+    if (!NamesDevice(path) || FAILED(Nested()->IsValidFileOrDirectoryName(path, 1, &valid)) || !valid) return S_OK;
+    const std::string narrow = ToAnsi(path);
+    return Fail(kDeviceRefused, __LINE__, {"bstrFullpath: ", narrow.c_str(), "Error: ", message});
+}
+
+HRESULT QVFileIO::FindFileEntry(BSTR bstrFullPath, files::Search& search, WIN32_FIND_DATAW& data,
                                 const char*& message) {
     try {
         ArgCopy path(bstrFullPath);
-        NarrowPath narrow;
+        PathText narrow;
         // Validation refuses wildcards, so the search finds the named file only.
         const HRESULT hr = ValidatePath(path.get(), narrow, "bstrFullPath: ", kInvalidPathName, &message);
         if (FAILED(hr)) return hr;
-        search.reset(win32.FindFirstFileA(narrow.c_str(), &data));
-        if (!search) {
+        if (!search.First(narrow.wide(), data)) {
             message = kFileNotFound;
             return Report(HResultFromLastError(), __LINE__, {"bstrFullpath: ", narrow.c_str(), "Error: ", message});
         }
@@ -42,21 +51,21 @@ HRESULT QVFileIO::FindFileEntry(BSTR bstrFullPath, unique_hfind& search, WIN32_F
 
 STDMETHODIMP QVFileIO::GetFileSize(BSTR bstrFullPath, long* dFileSize) {
     if (!dFileSize) return E_POINTER;
-    return Guarded("bstrFullpath: ", "Failed to get the file size", [&] {
+    return Guarded("bstrFullpath: ", kFailedToGetFileSize, [&] {
         ArgCopy path(bstrFullPath);
         HRESULT hr = ConfineArgument(path.get(), Confinement::Access::Read, "bstrFullpath: ");
-        if (FAILED(hr)) return hr;
+        if (FAILED(hr) || FAILED(hr = RefuseDevice(path.get(), kFailedToGetFileSize))) return hr;
         VARIANT_BOOL isDirectory = 0;
         hr = Nested()->DirectoryExists(path.get(), &isDirectory);
         if (FAILED(hr)) return Fail(hr, __LINE__, {"bstrFullpath: ", kFailedToDetermineDirectoryExists});
         if (isDirectory) return Fail(E_INVALIDARG, __LINE__, {"bstrFullpath: ", kNotAFile});
 
-        unique_hfind search;
-        WIN32_FIND_DATAA data;
+        files::Search search;
+        WIN32_FIND_DATAW data;
         const char* message = "";
         hr = FindFileEntry(path.get(), search, data, message);
         if (FAILED(hr)) return Fail(hr, __LINE__, {"bstrFullpath: ", message});
-        NarrowPath narrow;
+        PathText narrow;
         narrow.Assign(path.get());
         // A size of 2 GB or more cannot be a long: refused rather than cut.
         const unsigned long long size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
@@ -64,7 +73,7 @@ STDMETHODIMP QVFileIO::GetFileSize(BSTR bstrFullPath, long* dFileSize) {
             return Fail(HResultFromWin32(ERROR_ARITHMETIC_OVERFLOW), __LINE__,
                         {"bstrFullpath: ", narrow.c_str(), "Error: ", kFileTooLarge});
         *dFileSize = static_cast<long>(size);
-        if (!win32.FindClose(search.release()))
+        if (!search.Close())
             return Fail(HResultFromLastError(), __LINE__,
                         {"bstrFullpath: ", narrow.c_str(), "Error: ", kFailedToCloseSearch});
         return S_OK;
@@ -78,7 +87,7 @@ HRESULT QVFileIO::GetFileTimeText(BSTR bstrFullPath, int selector, std::wstring&
     };
     try {
         ArgCopy path(bstrFullPath);
-        NarrowPath narrow;
+        PathText narrow;
         HRESULT hr = ValidatePath(path.get(), narrow, "bstrFullPath: ", kInvalidPathName, &message);
         if (FAILED(hr)) return hr;
         VARIANT_BOOL isDirectory = 0;
@@ -88,8 +97,7 @@ HRESULT QVFileIO::GetFileTimeText(BSTR bstrFullPath, int selector, std::wstring&
         if (isDirectory) return refuse(E_INVALIDARG, __LINE__, {"bstrFullpath: ", narrow.c_str(), "Error: ", kNotAFile});
 
         // No sharing: a file another process holds open is refused here.
-        unique_hfile file(win32.CreateFileA(narrow.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+        unique_hfile file(files::Open(narrow.wide(), GENERIC_READ, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL));
         if (!file) {
             const DWORD error = ::GetLastError();
             const HRESULT failed = HResultFromFailedCall(error);
@@ -133,8 +141,8 @@ HRESULT QVFileIO::TimeGetter(BSTR bstrFullPath, int selector, BSTR* result, bool
     if (!result) return E_POINTER;
     return Guarded("bstrFullpath: ", catchMessage, [&] {
         ArgCopy path(bstrFullPath);
-        const HRESULT refused = ConfineArgument(path.get(), Confinement::Access::Read, "bstrFullpath: ");
-        if (FAILED(refused)) return refused;
+        HRESULT refused = ConfineArgument(path.get(), Confinement::Access::Read, "bstrFullpath: ");
+        if (FAILED(refused) || FAILED(refused = RefuseDevice(path.get(), catchMessage))) return refused;
         std::wstring text;
         const char* message = "";
         if (FAILED(GetFileTimeText(path.get(), selector, text, message))) {

@@ -29,12 +29,12 @@ STDMETHODIMP QVFileIO::IsDirectoryName(BSTR bstrFullPath, VARIANT_BOOL* bIsDirec
         HRESULT hr = Validate(path.get(), 1, "bstrFullPath: ", kInvalidPathName);
         if (FAILED(hr)) return hr;
         // One trailing backslash goes, so a drive root C:\ is asked as C:.
-        std::string trimmed = ToAnsi(path.get());
-        if (!trimmed.empty() && trimmed.back() == '\\') trimmed.pop_back();
-        NarrowPath narrow;
-        if (!narrow.Assign(trimmed)) return Fail(E_INVALIDARG, __LINE__, {"bstrFullPath: ", kInvalidPathName});
-        if (FAILED(hr = Confine(narrow.c_str(), Confinement::Access::Read, "bstrFullPath: "))) return hr;
-        const DWORD attributes = win32.GetFileAttributesA(narrow.c_str());
+        std::wstring trimmed(path.get(), path.length());
+        if (!trimmed.empty() && trimmed.back() == L'\\') trimmed.pop_back();
+        PathText narrow;
+        if (!narrow.Assign(std::move(trimmed))) return Fail(E_INVALIDARG, __LINE__, {"bstrFullPath: ", kInvalidPathName});
+        if (FAILED(hr = Confine(narrow, Confinement::Access::Read, "bstrFullPath: "))) return hr;
+        const DWORD attributes = files::Attributes(narrow.wide());
         if (attributes == INVALID_FILE_ATTRIBUTES) {
             const Win32Failure failure = NotFoundOr(::GetLastError(), kFailedToGetAttributes);
             return Fail(failure.hr, __LINE__, {"bstrFullpath: ", narrow.c_str(), "Error: ", failure.message});
@@ -64,9 +64,9 @@ STDMETHODIMP QVFileIO::FileExists(BSTR bstrFullPath, VARIANT_BOOL* bFileExists) 
     if (!bFileExists) return E_POINTER;
     return Guarded("bstrFullPath: ", kFailedToDetermineFileExists, [&] {
         ArgCopy path(bstrFullPath);
-        NarrowPath narrow;
+        PathText narrow;
         HRESULT hr = ValidatePath(path.get(), narrow, "bstrFullPath: ");
-        if (FAILED(hr) || FAILED(hr = Confine(narrow.c_str(), Confinement::Access::Read, "bstrFullPath: "))) return hr;
+        if (FAILED(hr) || FAILED(hr = Confine(narrow, Confinement::Access::Read, "bstrFullPath: "))) return hr;
         if (NamesDevice(path.get())) {  // a device is not a file: nothing is opened
             *bFileExists = 0;
             return S_OK;
@@ -80,8 +80,7 @@ STDMETHODIMP QVFileIO::FileExists(BSTR bstrFullPath, VARIANT_BOOL* bFileExists) 
             return S_OK;
         }
         // No sharing: a file that another handle holds open is a failure.
-        unique_hfile file(win32.CreateFileA(narrow.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+        unique_hfile file(files::Open(narrow.wide(), GENERIC_READ, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL));
         if (!file) {
             const DWORD error = ::GetLastError();
             if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
@@ -105,15 +104,15 @@ STDMETHODIMP QVFileIO::GetFreeDiskSpace(BSTR bstrDrive, long* lFreeSpace) {
         ArgCopy drive(bstrDrive);
         if (drive.empty() || drive.length() > MAX_PATH)
             return Fail(E_INVALIDARG, __LINE__, {"bstrDrive: ", "Invalid drive length"});
-        // Only the first byte counts: C, C:, C:\ and C:\data\a.txt all ask C:\.
-        const std::string ansi = ToAnsi(drive.get());
-        const char root[] = {ansi.empty() ? '\0' : ansi[0], ':', '\\', '\0'};
-        const HRESULT refused = ConfineAction(confinement_.AllowsDrive(root[0]), "szDrive: ", root);
+        // Only the first character counts: C, C:, C:\ and C:\data\a.txt all ask C:\.
+        const wchar_t root[] = {drive.get()[0], L':', L'\\', L'\0'};
+        const std::string rootText = ToAnsi(root);
+        const HRESULT refused = ConfineAction(confinement_.AllowsDrive(root[0]), "szDrive: ", rootText.c_str());
         if (FAILED(refused)) return refused;
         DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
-        if (!win32.GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters)) {
+        if (!win32.GetDiskFreeSpaceW(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters)) {
             const Win32Failure failure = NotFoundOr(::GetLastError(), kFailedToDetermineDiskSpace);
-            return Fail(failure.hr, __LINE__, {"szDrive: ", root, "Error: ", failure.message});
+            return Fail(failure.hr, __LINE__, {"szDrive: ", rootText.c_str(), "Error: ", failure.message});
         }
         *lFreeSpace = FreeBytes(sectorsPerCluster, bytesPerSector, freeClusters);
         return S_OK;
@@ -128,8 +127,7 @@ STDMETHODIMP QVFileIO::DriveExists(BSTR bstrDrivePath, VARIANT_BOOL* bDriveExist
             if (path.empty() || path.length() > MAX_PATH)
                 return Fail(E_ABORT, __LINE__, {"bstrFullpath: ", kInvalidPathLength});
             const std::string ansi = ToAnsi(path.get());
-            HRESULT hr = ConfineAction(confinement_.AllowsDrive(ansi.empty() ? '\0' : ansi[0]), "bstrFullpath: ",
-                                       ansi.c_str());
+            HRESULT hr = ConfineAction(confinement_.AllowsDrive(path.get()[0]), "bstrFullpath: ", ansi.c_str());
             if (FAILED(hr)) return hr;
             long freeSpace = 0;
             hr = Nested()->GetFreeDiskSpace(path.get(), &freeSpace);

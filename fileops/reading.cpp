@@ -100,13 +100,13 @@ STDMETHODIMP QVFileIO::Read(BSTR bstrFullPath, BSTR* bstrData) {
     if (!bstrData) return E_POINTER;
     return Guarded(kReadLabel, kFailedToRead, [&] {
         ArgCopy path(bstrFullPath);
-        NarrowPath szDirPath;
+        PathText szDirPath;
         HRESULT hr = ValidatePath(path.get(), szDirPath, "bstrFullPath: ");
-        if (FAILED(hr) || FAILED(hr = Confine(szDirPath.c_str(), Confinement::Access::Read, kReadLabel))) return hr;
+        if (FAILED(hr) || FAILED(hr = Confine(szDirPath, Confinement::Access::Read, kReadLabel))) return hr;
 
         // Others may go on reading and writing the file meanwhile.
-        unique_hfile handle(win32.CreateFileA(szDirPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        unique_hfile handle(files::Open(szDirPath.wide(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
+                                        FILE_FLAG_SEQUENTIAL_SCAN));
         // A device (CON, NUL, COM1) is not a file: reading a port would wait
         // for data that may never come.
         if (!handle || win32.GetFileType(handle.get()) != FILE_TYPE_DISK)

@@ -72,11 +72,9 @@ HRESULT QVFileIO::SearchDirectory(BSTR bstrDirPath, BSTR bstrSearchString, std::
             if (FAILED(asked)) return refuse(asked, __LINE__, {"cbstrFoundDirs: ", kFailedToDetermineIfDirectory});
             if (!isDirectory) return S_OK;
             // A link that leads out of the allowed folders is not followed.
-            if (confinement_.Active()) {
-                const std::string narrow = ToAnsi(child.get());
-                if (!confinement_.AllowsEntry(narrow.c_str(), win32.GetFileAttributesA(narrow.c_str()), Confinement::Access::Read))
-                    return S_OK;
-            }
+            if (confinement_.Active() &&
+                !confinement_.AllowsEntry(child.get(), files::Attributes(child.get()), Confinement::Access::Read))
+                return S_OK;
             // A deeper failure has been reported and its message set there.
             return SearchDirectory(child.get(), pattern.get(), found, message);
         });
@@ -93,7 +91,7 @@ STDMETHODIMP QVFileIO::FindFileOrDirectory(BSTR bstrDriveOrPath, BSTR bstrSearch
         // without a record.
         if (*FullPathsFound) return E_INVALIDARG;
         HRESULT hr = ConfineArgument(path.get(), Confinement::Access::Read, "bstrDriveOrPath: ");
-        if (FAILED(hr)) return hr;
+        if (FAILED(hr) || FAILED(hr = ConfinePattern(path.get(), pattern.get()))) return hr;
         searchCount_ = 0;
         // One growing text for the whole tree.
         std::wstring found;

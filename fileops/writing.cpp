@@ -2,6 +2,7 @@
 // file itself; Write and Append run the private worker WriteOrAppend, which
 // makes sure the directory and the file exist first. Every step another
 // operation offers is taken through the object's own interface.
+#include "fileops/replacing.h"
 #include "object/qvfileio.h"
 #include <algorithm>
 #include <cstring>
@@ -38,14 +39,26 @@ bool ReadPiece(HANDLE file, char* data, size_t length) {
     return true;
 }
 
-// The content change of WriteToExistingFile on the open file: the text at
-// the end, or in place of the old content. The file is written in place,
-// so it keeps its identity, links and the view of other open handles. A
-// failed change puts the file back as it was: the bytes that do not fit
-// over the old content go first, beyond the old end, so a full disk is met
-// before any old byte is overwritten; the old bytes that the text then
-// overwrites are kept in memory until the end. `message` names the failed
-// step; `restored` is the failure of a put-back that failed as well.
+// The whole text of WriteToExistingFile written beside the file, which it
+// replaces in one step (fileops/replacing.h), so that a call cut off at any
+// instant leaves the old text or the new. False where that way does not
+// go: nothing has changed, and the text is written in place. A full disk is
+// one of them, since in place the text needs no room beside the old one.
+bool ReplaceContent(const wchar_t* path, const AnsiData& bytes) {
+    FileReplacement replacement;
+    DWORD written = 0;
+    return replacement.Begin(path) && replacement.Create() &&
+           SUCCEEDED(WritePiece(replacement.File(), bytes.data(), bytes.size(), written)) && replacement.Commit();
+}
+
+// The content change of WriteToExistingFile in place on the open file: the
+// text at the end, or in place of the old content where the file cannot be
+// replaced. The file keeps its identity, links and the view of other open
+// handles. A failed change puts the file back as it was: the bytes that do
+// not fit over the old content go first, beyond the old end, so a full disk
+// is met before any old byte is overwritten; the old bytes that the text
+// then overwrites are kept in memory until the end. `message` names the
+// failed step; `restored` is the failure of a put-back that failed as well.
 class ContentChange {
 public:
     explicit ContentChange(HANDLE file) : file_(file) {}
@@ -126,9 +139,9 @@ private:
 STDMETHODIMP QVFileIO::CreateFile(BSTR bstrFullPath, VARIANT_BOOL bOverwriteExisting, VARIANT_BOOL bOverwriteReadOnly) {
     return Guarded("bstrFullpath: ", kFailedToCreateFile, [&] {
         ArgCopy path(bstrFullPath);
-        NarrowPath narrow;
+        PathText narrow;
         HRESULT hr = ValidatePath(path.get(), narrow, "bstrFullpath: ", kInvalidFileName);
-        if (FAILED(hr) || FAILED(hr = Confine(narrow.c_str(), Confinement::Access::Change, "bstrFullpath: "))) return hr;
+        if (FAILED(hr) || FAILED(hr = Confine(narrow, Confinement::Access::Change, "bstrFullpath: "))) return hr;
         if (NamesDevice(path.get()))
             return Fail(kDeviceRefused, __LINE__, {"bstrFullpath: ", narrow.c_str(), "Error: ", kFailedToCreateFile});
         // A failed query counts as "no file".
@@ -137,13 +150,12 @@ STDMETHODIMP QVFileIO::CreateFile(BSTR bstrFullPath, VARIANT_BOOL bOverwriteExis
         // Cleared for the create; a failed create puts them back.
         DWORD saved = INVALID_FILE_ATTRIBUTES;
         if (bOverwriteReadOnly && exists) {
-            saved = win32.GetFileAttributesA(narrow.c_str());
+            saved = files::Attributes(narrow.wide());
             Nested()->ClearFileAttributes(path.get());
         }
 
-        unique_hfile file(win32.CreateFileA(narrow.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                            bOverwriteExisting ? CREATE_ALWAYS : CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                            nullptr));
+        unique_hfile file(files::Open(narrow.wide(), GENERIC_WRITE, FILE_SHARE_READ,
+                                      bOverwriteExisting ? CREATE_ALWAYS : CREATE_NEW, FILE_ATTRIBUTE_NORMAL));
         if (!file) {
             const Win32Failure failure = ClassifyFailure(::GetLastError(),
                                                   {{ERROR_FILE_NOT_FOUND, kFileNotFound},
@@ -151,7 +163,7 @@ STDMETHODIMP QVFileIO::CreateFile(BSTR bstrFullPath, VARIANT_BOOL bOverwriteExis
                                                    {ERROR_FILE_EXISTS, kAlreadyExists},
                                                    {ERROR_ACCESS_DENIED, kAccessDenied}},
                                                   kFailedToCreateFile);
-            PutBackAttributes("bstrFullpath: ", narrow.c_str(), saved);
+            PutBackAttributes("bstrFullpath: ", narrow, saved);
             return Fail(failure.hr, __LINE__, {"bstrFullpath: ", narrow.c_str(), "Error: ", failure.message});
         }
         // The file is created or emptied by now: a failed close leaves it so.
@@ -166,9 +178,9 @@ STDMETHODIMP QVFileIO::WriteToExistingFile(BSTR bstrData, BSTR bstrFullPath, VAR
     return Guarded("bstrFullpath: ", kFailedToWriteFile, [&] {
         ArgCopy data(bstrData), path(bstrFullPath);
         if (data.empty()) return Fail(E_INVALIDARG, __LINE__, {"bstrData: ", kNoDataToWrite});
-        NarrowPath szDirPath;
+        PathText szDirPath;
         HRESULT hr = ValidatePath(path.get(), szDirPath, "bstrFullPath: ");
-        if (FAILED(hr) || FAILED(hr = Confine(szDirPath.c_str(), Confinement::Access::Change, "bstrFullPath: "))) return hr;
+        if (FAILED(hr) || FAILED(hr = Confine(szDirPath, Confinement::Access::Change, "bstrFullPath: "))) return hr;
         if (NamesDevice(path.get()))
             return Fail(kDeviceRefused, __LINE__, {"bstrFullpath: ", szDirPath.c_str(), "Error: ", kFailedToWriteFile});
         // The text as the bytes written to disk, up to its first NUL; a
@@ -177,18 +189,18 @@ STDMETHODIMP QVFileIO::WriteToExistingFile(BSTR bstrData, BSTR bstrFullPath, VAR
         // came.
         const AnsiData bytes(data.get());
 
-        // Only the path's first character names the drive. Compared in 64
-        // bits, so no length wraps past the free space; as the free space is
-        // below 2^31, every length that passes fits one WriteFile.
+        // The volume that holds the path. Compared in 64 bits, so no length
+        // wraps past the free space; as the free space is below 2^31, every
+        // length that passes fits one WriteFile.
         long freeSpace = 0;
-        hr = Nested()->GetFreeDiskSpace(path.get(), &freeSpace);
+        hr = FreeSpaceFor(path.get(), freeSpace);
         if (FAILED(hr)) return Fail(hr, __LINE__, {"bstrFullPath: ", kFailedToDetermineDiskSpace});
         if (static_cast<long long>(freeSpace) <= static_cast<long long>(bytes.size()))
             return Fail(E_ABORT, __LINE__, {"bstrFullPath: ", kNotEnoughDiskSpace});
 
         // Saved to be put back after the write; a missing file fails here,
         // so this operation never creates one.
-        const DWORD savedAttributes = win32.GetFileAttributesA(szDirPath.c_str());
+        const DWORD savedAttributes = files::Attributes(szDirPath.wide());
         if (savedAttributes == INVALID_FILE_ATTRIBUTES) {
             const Win32Failure failure = NotFoundOr(::GetLastError(), kFailedToGetAttributes);
             return Fail(failure.hr, __LINE__, {"szDirPath: ", szDirPath.c_str(), "Error: ", failure.message});
@@ -201,39 +213,45 @@ STDMETHODIMP QVFileIO::WriteToExistingFile(BSTR bstrData, BSTR bstrFullPath, VAR
 
         // After a failure the attributes that the flag cleared come back.
         auto failBack = [&](HRESULT failed, int line, Pieces pieces) {
-            if (bOverwriteReadOnly) PutBackAttributes("szDirPath: ", szDirPath.c_str(), savedAttributes);
+            if (bOverwriteReadOnly) PutBackAttributes("szDirPath: ", szDirPath, savedAttributes);
             return Fail(failed, line, pieces);
         };
-        // Replacing, the old bytes are read before they are overwritten.
-        unique_hfile file(win32.CreateFileA(szDirPath.c_str(), GENERIC_WRITE | (bAppend ? 0 : GENERIC_READ),
-                                            FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) {
-            const Win32Failure failure = ClassifyFailure(::GetLastError(),
-                                                  {{ERROR_ACCESS_DENIED, kAccessDenied},
-                                                   {ERROR_FILE_NOT_FOUND, kFileNotFound},
-                                                   {ERROR_PATH_NOT_FOUND, kPathNotFound}},
-                                                  kFailedToDetermineFileExists);
-            return failBack(failure.hr, __LINE__, {"szDirPath: ", szDirPath.c_str(), "Error: ", failure.message});
+        // Replacing, the text takes the file's place whole; where it cannot,
+        // and appending, it is written in place, the old bytes that it
+        // overwrites read first.
+        const bool replaced =
+            !bAppend && ReplaceContent(szDirPath.wide(), bytes);
+        if (!replaced) {
+            unique_hfile file(files::Open(szDirPath.wide(), GENERIC_WRITE | (bAppend ? 0 : GENERIC_READ),
+                                          FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL));
+            if (!file) {
+                const Win32Failure failure = ClassifyFailure(::GetLastError(),
+                                                      {{ERROR_ACCESS_DENIED, kAccessDenied},
+                                                       {ERROR_FILE_NOT_FOUND, kFileNotFound},
+                                                       {ERROR_PATH_NOT_FOUND, kPathNotFound}},
+                                                      kFailedToDetermineFileExists);
+                return failBack(failure.hr, __LINE__, {"szDirPath: ", szDirPath.c_str(), "Error: ", failure.message});
+            }
+            const char* message = nullptr;
+            HRESULT restored = S_OK;
+            {
+                ContentChange change(file.get());
+                hr = change.Run(bytes, bAppend != 0, message, restored);
+            }
+            if (FAILED(hr)) {
+                // The handle is closed on the way out.
+                if (FAILED(restored))
+                    Report(restored, __LINE__, {"szDirPath: ", szDirPath.c_str(), "Error: ", kFailedToRestore});
+                file.reset();
+                return failBack(hr, __LINE__, {message == kFailedToSetPointer ? "szDirPath: " : "bstrFullpath: ",
+                                               szDirPath.c_str(), "Error: ", message});
+            }
+            if (!win32.CloseHandle(file.release()))
+                return failBack(HResultFromLastError(), __LINE__,
+                                {"bstrFullPath: ", szDirPath.c_str(), "Error: ", kFailedToCloseFile});
         }
-        const char* message = nullptr;
-        HRESULT restored = S_OK;
-        {
-            ContentChange change(file.get());
-            hr = change.Run(bytes, bAppend != 0, message, restored);
-        }
-        if (FAILED(hr)) {
-            // The handle is closed on the way out.
-            if (FAILED(restored))
-                Report(restored, __LINE__, {"szDirPath: ", szDirPath.c_str(), "Error: ", kFailedToRestore});
-            file.reset();
-            return failBack(hr, __LINE__, {message == kFailedToSetPointer ? "szDirPath: " : "bstrFullpath: ",
-                                           szDirPath.c_str(), "Error: ", message});
-        }
-        if (!win32.CloseHandle(file.release()))
-            return failBack(HResultFromLastError(), __LINE__,
-                            {"bstrFullPath: ", szDirPath.c_str(), "Error: ", kFailedToCloseFile});
 
-        if (!win32.SetFileAttributesA(szDirPath.c_str(), savedAttributes))
+        if (!files::SetAttributes(szDirPath.wide(), savedAttributes))
             return Fail(HResultFromLastError(), __LINE__,
                         {"szDirPath: ", szDirPath.c_str(), "Error: ", kFailedToSetAttributes});
         return S_OK;
@@ -249,17 +267,17 @@ HRESULT QVFileIO::WriteOrAppend(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL b
         return Report(hr, line, pieces);
     };
     // A directory or a file is created only with more free bytes than the
-    // reserve on the drive of `where`.
+    // reserve on the volume of `where`.
     auto checkReserve = [&](BSTR where, const char* label) {
         long freeSpace = 0;
-        const HRESULT hr = Nested()->GetFreeDiskSpace(where, &freeSpace);
+        const HRESULT hr = FreeSpaceFor(where, freeSpace);
         if (FAILED(hr)) return refuse(hr, __LINE__, {label, kFailedToDetermineDiskSpace});
         return freeSpace > kCreationReserve ? S_OK : refuse(E_ABORT, __LINE__, {label, kNotEnoughDiskSpace});
     };
     try {
         ArgCopy data(bstrData), path(bstrFullPath);
         if (data.empty()) return refuse(E_INVALIDARG, __LINE__, {"bstrData: ", kNoDataToWrite});
-        NarrowPath fullPath;
+        PathText fullPath;
         HRESULT hr = ValidatePath(path.get(), fullPath, "bstrFullPath: ", kInvalidPathName, &message);
         if (FAILED(hr)) return hr;
         // Nothing written to a device would be kept.
@@ -268,12 +286,12 @@ HRESULT QVFileIO::WriteOrAppend(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL b
 
         // The directory part keeps its last backslash, or the first colon
         // when there is none; a slash separates nothing here.
-        const std::string full = fullPath.c_str();
-        size_t cut = full.rfind('\\');
-        if (cut == std::string::npos) cut = full.find(':');
-        const size_t nameStart = cut == std::string::npos ? 0 : cut + 1;
-        const unique_bstr bstrPath(NewBstrFromAnsi(full.substr(0, nameStart)));
-        const unique_bstr bstrFilename(NewBstrFromAnsi(full.substr(nameStart)));
+        const std::wstring& full = fullPath.str();
+        size_t cut = full.rfind(L'\\');
+        if (cut == std::wstring::npos) cut = full.find(L':');
+        const size_t nameStart = cut == std::wstring::npos ? 0 : cut + 1;
+        const unique_bstr bstrPath(NewBstr(full.substr(0, nameStart)));
+        const unique_bstr bstrFilename(NewBstr(full.substr(nameStart)));
 
         hr = Validate(bstrFilename.get(), 0, "bstrFilename: ", kInvalidFileName, &message);
         if (FAILED(hr)) return hr;
@@ -302,7 +320,7 @@ HRESULT QVFileIO::WriteOrAppend(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL b
 
         hr = Nested()->WriteToExistingFile(data.get(), path.get(), append ? 1 : 0, bOverwriteReadOnly);
         // A file created here does not outlive a failed write.
-        if (FAILED(hr) && !fileExists && !win32.DeleteFileA(fullPath.c_str()))
+        if (FAILED(hr) && !fileExists && !files::Delete(fullPath.wide()))
             Report(HResultFromLastError(), __LINE__, {"bstrFullPath: ", fullPath.c_str(), "Error: ", kFailedToRestore});
         if (hr == E_ACCESSDENIED) return refuse(hr, __LINE__, {"bstrFullPath: ", kAccessDenied});
         if (FAILED(hr)) return refuse(hr, __LINE__, {"bstrFullPath: ", kFailedToWriteFile});

@@ -1,4 +1,5 @@
 #include "object/confinement.h"
+#include "platform/keys.h"
 #include "platform/raii.h"
 #include "platform/text.h"
 #include <cstring>
@@ -10,6 +11,9 @@ const wchar_t kPolicyKey[] = L"SOFTWARE\\Policies\\QVFileIO";
 // The policy's own key, as either width's registry view names it: never
 // written or deleted through the object.
 const wchar_t* const kOwnKeys[] = {L"SOFTWARE\\Policies\\QVFileIO", L"SOFTWARE\\WOW6432Node\\Policies\\QVFileIO"};
+// The same keys by the registry's own names, which no link or alias changes.
+const wchar_t* const kOwnKeyNames[] = {L"\\REGISTRY\\MACHINE\\SOFTWARE\\Policies\\QVFileIO",
+                                       L"\\REGISTRY\\MACHINE\\SOFTWARE\\WOW6432Node\\Policies\\QVFileIO"};
 
 const char kUnreadable[] = "The policy could not be read: it allows nothing";
 const char kWrongType[] = "The policy value is not of the type its name asks for: it allows nothing";
@@ -186,7 +190,26 @@ LONG ReadValue(HKEY key, const wchar_t* name, DWORD& type, std::vector<BYTE>& da
     return code;
 }
 
-std::string Narrow(const std::wstring& text) { return ToAnsi(text.c_str()); }
+std::string Narrow(const std::wstring& text) { return ToAnsi(text); }
+
+// The registry's own name of a key below `root`, whether or not it exists
+// yet: the name of its deepest existing part, then the rest as written.
+// Empty when not even the root can be asked.
+std::wstring KeyNameOf(HKEY root, std::wstring probe) {
+    std::wstring rest;
+    for (;;) {
+        unique_hkey key;
+        if (win32.RegOpenKeyExW(root, probe.empty() ? nullptr : probe.c_str(), 0, KEY_QUERY_VALUE, key.put()) ==
+            ERROR_SUCCESS) {
+            std::wstring name;
+            return keys::NameOf(key.get(), name) ? name + rest : std::wstring();
+        }
+        if (probe.empty()) return std::wstring();
+        const size_t cut = probe.find_last_of(L'\\');
+        rest.insert(0, L"\\" + probe.substr(cut == std::wstring::npos ? 0 : cut + 1));
+        probe.resize(cut == std::wstring::npos ? 0 : cut);
+    }
+}
 
 // The strings of a REG_MULTI_SZ value, or false with a problem recorded.
 bool ReadStrings(HKEY key, const wchar_t* name, std::vector<std::wstring>& strings,
@@ -309,7 +332,7 @@ void Confinement::LoadKeys(HKEY policy, std::vector<Problem>& problems) {
             problems.push_back({"RegistryKeys: ", Narrow(entry), kNotKeyWithRoot});
             continue;
         }
-        keys_.push_back({root->root, path});
+        keys_.push_back({root->root, path, L""});
     }
 }
 
@@ -351,39 +374,39 @@ bool Confinement::Allows(const std::wstring& full, Access access) {
     return Matches(place, access);
 }
 
-bool Confinement::AllowsPath(const char* path, Access access) {
+bool Confinement::AllowsPath(const wchar_t* path, Access access) {
     if (!active_) return true;
     std::wstring full;
-    return path && FullPath(FromAnsi(path, strlen(path)), full) && Allows(full, access);
+    return path && FullPath(path, full) && Allows(full, access);
 }
 
-bool Confinement::AllowsListing(const char* pattern) {
+bool Confinement::AllowsListing(const wchar_t* pattern) {
     if (!active_) return true;
     std::wstring full;
-    if (!pattern || !FullPath(FromAnsi(pattern, strlen(pattern)), full)) return false;
+    if (!pattern || !FullPath(pattern, full)) return false;
     const size_t cut = full.find_last_of(L'\\');
     if (cut == std::wstring::npos) return false;
     full.resize(cut + 1);
     return Allows(full, Access::Read);
 }
 
-bool Confinement::AllowsEntry(const char* path, DWORD attributes, Access access) {
+bool Confinement::AllowsEntry(const wchar_t* path, DWORD attributes, Access access) {
     if (!active_ || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
     return AllowsPath(path, access);
 }
 
-bool Confinement::AllowsDrive(char letter) const {
+bool Confinement::AllowsDrive(wchar_t letter) const {
     if (!active_) return true;
-    const wchar_t drive = towupper(static_cast<wchar_t>(static_cast<unsigned char>(letter)));
+    const wchar_t drive = towupper(letter);
     for (const Folder& folder : folders_)
         for (const std::wstring* form : {&folder.path, &folder.final})
             if (form->size() >= 2 && (*form)[1] == L':' && towupper((*form)[0]) == drive) return true;
     return false;
 }
 
-bool Confinement::AllowsKey(HKEY root, const char* subKey, KeyAccess access) const {
+bool Confinement::AllowsKey(HKEY root, const wchar_t* subKey, KeyAccess access) const {
     if (!active_) return true;
-    const std::wstring path = subKey ? FromAnsi(subKey, strlen(subKey)) : std::wstring();
+    const std::wstring path = subKey ? subKey : L"";
     // Every backslash must separate two names: anything else cannot be
     // judged for certain.
     if (!path.empty() && (path.front() == L'\\' || path.back() == L'\\' || path.find(L"\\\\") != std::wstring::npos))
@@ -399,4 +422,44 @@ bool Confinement::AllowsKey(HKEY root, const char* subKey, KeyAccess access) con
         if (relation == Relation::Below || (relation == Relation::At && access != KeyAccess::DeleteKey)) return true;
     }
     return false;
+}
+
+bool Confinement::AllowsPlace(const std::wstring& place, Access access) {
+    if (!active_) return true;
+    if (place.empty()) return false;
+    ResolveFolders();
+    return Matches(place, access);
+}
+
+// Each key's registry name, asked once, the first time a call acts on a key.
+void Confinement::ResolveKeys() {
+    if (keysResolved_) return;
+    keysResolved_ = true;
+    for (Key& key : keys_) key.name = KeyNameOf(key.root, key.path);
+}
+
+bool Confinement::AllowsKeyName(const std::wstring& name, KeyAccess access) {
+    if (!active_) return true;
+    if (name.empty()) return false;
+    if (access != KeyAccess::Read)
+        for (const wchar_t* own : kOwnKeyNames) {
+            if (Relate(name, own) != Relation::Outside) return false;
+            if (access == KeyAccess::DeleteKey && Relate(own, name) != Relation::Outside) return false;
+        }
+    ResolveKeys();
+    for (const Key& key : keys_) {
+        if (key.name.empty()) continue;
+        const Relation relation = Relate(name, key.name);
+        if (relation == Relation::Below || (relation == Relation::At && access != KeyAccess::DeleteKey)) return true;
+    }
+    return false;
+}
+
+bool Confinement::BaseOf(const std::wstring& full, std::wstring& base) {
+    ResolveFolders();
+    base.clear();
+    for (const Folder& folder : folders_)
+        for (const std::wstring* form : {&folder.path, &folder.final})
+            if (!form->empty() && form->size() > base.size() && Relate(full, *form) != Relation::Outside) base = *form;
+    return !base.empty();
 }

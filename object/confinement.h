@@ -7,6 +7,7 @@
 // drive may lie on the way, the final path of what the system opens.
 #pragma once
 #include "object/site.h"
+#include "platform/judge.h"
 #include "platform/windows.h"
 #include <string>
 #include <vector>
@@ -17,10 +18,10 @@ public:
     // writes, deletes, moves or sets attributes, strictly below a folder of
     // `Folders`. CreateFolder: a folder made by CreateDir, which may be a
     // named folder itself.
-    enum class Access { Read, Change, CreateFolder };
+    using Access = Act;
     // Values may be read and written in a named key; a key may be deleted
     // only below one.
-    enum class KeyAccess { Read, Write, DeleteKey };
+    using KeyAccess = KeyAct;
 
     // A value or entry of the policy that allows nothing, for a record.
     struct Problem {
@@ -35,16 +36,23 @@ public:
     // Confined, and nothing allowed.
     void AllowNothing();
 
-    // `path` in the ANSI code page, as the file-system calls take it.
-    bool AllowsPath(const char* path, Access access);
+    // A path as the caller wrote it, judged where the system would open it.
+    bool AllowsPath(const wchar_t* path, Access access);
     // A listing or search pattern: the folder it lists is read.
-    bool AllowsListing(const char* pattern);
+    bool AllowsListing(const wchar_t* pattern);
     // An entry of a folder already allowed, with the attributes its listing
     // or a query gave: only a link (a reparse point) needs a second look.
-    bool AllowsEntry(const char* path, DWORD attributes, Access access);
+    bool AllowsEntry(const wchar_t* path, DWORD attributes, Access access);
     // A drive that holds a named folder.
-    bool AllowsDrive(char letter) const;
-    bool AllowsKey(HKEY root, const char* subKey, KeyAccess access) const;
+    bool AllowsDrive(wchar_t letter) const;
+    // A key as the caller names it (null: the root itself).
+    bool AllowsKey(HKEY root, const wchar_t* subKey, KeyAccess access) const;
+    // Where a call acts: the final path of what the system opened, and the
+    // registry's own name of an opened key.
+    bool AllowsPlace(const std::wstring& place, Access access);
+    bool AllowsKeyName(const std::wstring& name, KeyAccess access);
+    // The nearest named folder that holds `full`, as a path the system opens.
+    bool BaseOf(const std::wstring& full, std::wstring& base);
     bool AllowsDriveMapping() const { return driveMapping_; }
     bool AllowsHelper() const { return helper_; }
     // Which web pages may use the object (Sites and Zones).
@@ -59,6 +67,7 @@ private:
     struct Key {
         HKEY root;
         std::wstring path;    // below the root, without closing backslashes
+        std::wstring name;    // the registry's own name, once asked
     };
 
     void LoadFolders(HKEY policy, const wchar_t* name, bool writable, std::vector<Problem>& problems);
@@ -66,9 +75,11 @@ private:
     bool Allows(const std::wstring& full, Access access);
     bool Matches(const std::wstring& place, Access access) const;
     void ResolveFolders();
+    void ResolveKeys();
 
     bool active_ = false;
     bool resolved_ = false;
+    bool keysResolved_ = false;
     bool driveMapping_ = false;
     bool helper_ = false;
     std::vector<Folder> folders_;

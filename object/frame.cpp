@@ -32,6 +32,7 @@ const char kFailedToDetermineIfDirectory[] = "Failed to determine if this is a d
 const char kFailedToCloseSearch[] = "Failed to close the search";
 const char kFailedToRestore[] = "Failed to put the file back as it was";
 const char kOutParameterNotNull[] = "The out-parameter was passed as non-null.";
+const char kOutOfMemory[] = "Not enough memory to complete the operation";
 const char kRefusedByPolicy[] = "Refused by the administrator's policy";
 
 size_t ArgCopy::length() const { return text_ ? wcslen(text_) : 0; }
@@ -116,9 +117,9 @@ HRESULT QVFileIO::Fail(HRESULT hr, int line, Pieces pieces) {
     return hr;
 }
 
-void QVFileIO::PutBackAttributes(const char* label, const char* path, DWORD saved) {
-    if (saved != INVALID_FILE_ATTRIBUTES && !win32.SetFileAttributesA(path, saved))
-        Report(HResultFromLastError(), __LINE__, {label, path, "Error: ", kFailedToRestore});
+void QVFileIO::PutBackAttributes(const char* label, const PathText& path, DWORD saved) {
+    if (saved != INVALID_FILE_ATTRIBUTES && !files::SetAttributes(path.wide(), saved))
+        Report(HResultFromLastError(), __LINE__, {label, path.c_str(), "Error: ", kFailedToRestore});
 }
 
 HRESULT QVFileIO::CatchAll(const char* label, const char* message) noexcept {
@@ -139,7 +140,7 @@ HRESULT QVFileIO::Validate(BSTR path, long fileOrDir, const char* label, const c
     return valid ? S_OK : Refuse(E_INVALIDARG, label, invalidMessage, handBack);
 }
 
-HRESULT QVFileIO::ValidatePath(BSTR path, NarrowPath& narrow, const char* label, const char* invalidMessage,
+HRESULT QVFileIO::ValidatePath(BSTR path, PathText& narrow, const char* label, const char* invalidMessage,
                                const char** handBack) {
     const HRESULT hr = Validate(path, 1, label, invalidMessage, handBack);
     if (FAILED(hr) || narrow.Assign(path)) return hr;
@@ -150,22 +151,51 @@ HRESULT QVFileIO::RefuseByPolicy(const char* label, const char* place) {
     return Fail(E_ACCESSDENIED, __LINE__, {label, place, "Error: ", kRefusedByPolicy});
 }
 
-HRESULT QVFileIO::Confine(const char* path, Confinement::Access access, const char* label) {
-    if (!Confined() || confinement_.AllowsPath(path, access)) return S_OK;
-    return RefuseByPolicy(label, path);
+HRESULT QVFileIO::Confine(const PathText& path, Confinement::Access access, const char* label) {
+    if (!Confined() || confinement_.AllowsPath(path.wide(), access)) return S_OK;
+    return RefuseByPolicy(label, path.c_str());
 }
 
 HRESULT QVFileIO::ConfineArgument(BSTR path, Confinement::Access access, const char* label) {
     if (!Confined()) return S_OK;
     VARIANT_BOOL valid = 0;
-    NarrowPath narrow;
+    PathText narrow;
     if (FAILED(Nested()->IsValidFileOrDirectoryName(path, 1, &valid)) || !valid || !narrow.Assign(path)) return S_OK;
-    return Confine(narrow.c_str(), access, label);
+    return Confine(narrow, access, label);
 }
 
-HRESULT QVFileIO::ConfineListing(const char* pattern, const char* label) {
-    if (!Confined() || confinement_.AllowsListing(pattern)) return S_OK;
-    return RefuseByPolicy(label, pattern);
+HRESULT QVFileIO::ConfineListing(const PathText& pattern, const char* label) {
+    if (!Confined() || confinement_.AllowsListing(pattern.wide())) return S_OK;
+    return RefuseByPolicy(label, pattern.c_str());
+}
+
+HRESULT QVFileIO::ConfinePattern(BSTR folder, BSTR pattern) {
+    if (!Confined() || !pattern || !wcspbrk(pattern, L"\\/.")) return S_OK;
+    const std::wstring text(pattern, wcslen(pattern));
+    if (text.find_first_of(L"\\/") == std::wstring::npos && text.find(L"..") == std::wstring::npos) return S_OK;
+    std::wstring joined = folder ? folder : L"";
+    if (!joined.empty() && joined.back() != L'\\') joined += L'\\';
+    joined += text;
+    PathText place;
+    if (place.Assign(std::move(joined)) && confinement_.AllowsListing(place.wide())) return S_OK;
+    return RefuseByPolicy("bstrSearchString: ", ToAnsi(text).c_str());
+}
+
+bool QVFileIO::CallJudge::AllowsPlace(const std::wstring& place, Act act) {
+    return self_.confinement_.AllowsPlace(place, act);
+}
+
+bool QVFileIO::CallJudge::AllowsKeyName(const std::wstring& name, KeyAct act) {
+    return self_.confinement_.AllowsKeyName(name, act);
+}
+
+bool QVFileIO::CallJudge::BaseOf(const std::wstring& full, std::wstring& base) {
+    return self_.confinement_.BaseOf(full, base);
+}
+
+// The call then fails with its own answer to ERROR_ACCESS_DENIED.
+void QVFileIO::CallJudge::Refused(const std::wstring& place) {
+    self_.Report(E_ACCESSDENIED, __LINE__, {"szFinalPath: ", ToAnsi(place).c_str(), "Error: ", kRefusedByPolicy});
 }
 
 HRESULT QVFileIO::ConfineAction(bool allowed, const char* label, const char* what) {

@@ -2,6 +2,9 @@
 #pragma once
 #include "platform/hresult.h"
 #include "platform/raii.h"
+#include "platform/files.h"
+#include "platform/judge.h"
+#include "platform/keys.h"
 #include "platform/text.h"
 #include <initializer_list>
 #include <string>
@@ -40,6 +43,8 @@ extern const char kFailedToCloseSearch[];
 // A failed call could not undo what it had changed.
 extern const char kFailedToRestore[];
 extern const char kOutParameterNotNull[];
+// For the operations without a catch-all message of their own.
+extern const char kOutOfMemory[];
 // The refusal of a place or an action that the administrator's policy does
 // not allow.
 extern const char kRefusedByPolicy[];

@@ -40,6 +40,8 @@ HRESULT QVFileIO::RefuseForSite(EXCEPINFO* exception) {
         const std::string url = ToAnsi(siteUrl_.c_str());
         hr = Fail(E_ACCESSDENIED, __LINE__, {"URL: ", url.c_str(), "Error: ", kRefusedByPolicy});
     } catch (...) {
+        // No memory for the page's address: the refusal is told all the same.
+        hr = Fail(E_ACCESSDENIED, __LINE__, {"URL: ", "", "Error: ", kRefusedByPolicy});
     }
     if (!exception) return hr;
     // Handed on as the type library's Invoke hands on an operation's failure.

@@ -121,19 +121,21 @@ private:
     // message to hand to its operation instead.
     HRESULT Validate(BSTR path, long fileOrDir, const char* label, const char* invalidMessage,
                      const char** handBack = nullptr);
-    // Steps 2 and 3: validation, then the NarrowPath form. A path whose ANSI
-    // form does not fit the NarrowPath is refused like an invalid one.
-    HRESULT ValidatePath(BSTR path, NarrowPath& narrow, const char* label,
+    // Steps 2 and 3: validation, then the path as the calls take it and
+    // its ANSI form for the records. A path whose ANSI form does not fit
+    // MAX_PATH bytes is refused like an invalid one.
+    HRESULT ValidatePath(BSTR path, PathText& narrow, const char* label,
                          const char* invalidMessage = kInvalidPathName, const char** handBack = nullptr);
     HRESULT Refuse(HRESULT hr, const char* label, const char* message, const char** handBack);
     // After a failed change of a file: the attributes saved before it come
     // back (nothing when none were saved); a refusal is only recorded.
-    void PutBackAttributes(const char* label, const char* path, DWORD saved);
+    void PutBackAttributes(const char* label, const PathText& path, DWORD saved);
     // Step 7: runs the operation's work and turns any exception into E_FAIL
     // with the operation's fixed label and message.
     template <class Work>
     HRESULT Guarded(const char* label, const char* catchMessage, Work&& work) noexcept {
         try {
+            const JudgedCalls judged(Judge());
             return work();
         } catch (...) {
             return CatchAll(label, catchMessage);
@@ -166,20 +168,40 @@ private:
     // the place (or the object is not confined, or the call is nested),
     // otherwise E_ACCESSDENIED with one record naming the place. Nothing
     // else is asked first.
-    HRESULT Confine(const char* path, Confinement::Access access, const char* label);
+    HRESULT Confine(const PathText& path, Confinement::Access access, const char* label);
     // The same for an argument not validated yet: a path the operation
     // refuses as invalid keeps that answer, so it is not judged here.
     HRESULT ConfineArgument(BSTR path, Confinement::Access access, const char* label);
-    HRESULT ConfineListing(const char* pattern, const char* label);
+    HRESULT ConfineListing(const PathText& pattern, const char* label);
+    // A search string that reaches another folder (a separator or "..") is
+    // judged as the listing of the place it reaches from `folder`.
+    HRESULT ConfinePattern(BSTR folder, BSTR pattern);
     HRESULT ConfineKey(HKEY root, BSTR subKey, Confinement::KeyAccess access);
     HRESULT ConfineAction(bool allowed, const char* label, const char* what);
     bool Confined() const { return nested_ == 0 && confinement_.Active(); }
     HRESULT RefuseByPolicy(const char* label, const char* place);
+    // The administrator's policy asked where each call acts (platform/files,
+    // platform/keys); its refusals are recorded in this object's log.
+    class CallJudge final : public PlaceJudge {
+    public:
+        explicit CallJudge(QVFileIO& self) : self_(self) {}
+        bool AllowsPlace(const std::wstring& place, Act act) override;
+        bool AllowsKeyName(const std::wstring& name, KeyAct act) override;
+        void Refused(const std::wstring& place) override;
+        bool BaseOf(const std::wstring& full, std::wstring& base) override;
+    private:
+        QVFileIO& self_;
+    };
+    // The judge of this object's calls: none where no policy confines it.
+    PlaceJudge* Judge() { return confinement_.Active() ? &judge_ : nullptr; }
 
     // Private workers
     HRESULT WriteOrAppend(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL bCreateFileIfNotFound,
                           VARIANT_BOOL bCreateDirIfNotFound, bool append, VARIANT_BOOL bOverwriteReadOnly,
                           const char*& message);
+    // The free bytes of the volume that holds `path`, for the checks before
+    // a write or a creation; a failure is reported here.
+    HRESULT FreeSpaceFor(BSTR path, long& freeSpace);
     HRESULT WriteOrAppendOperation(BSTR bstrData, BSTR bstrFullPath, VARIANT_BOOL bCreateFileIfNotFound,
                                    VARIANT_BOOL bCreateDirIfNotFound, bool append, VARIANT_BOOL bOverwriteReadOnly,
                                    const char* catchMessage);
@@ -188,18 +210,22 @@ private:
                                  DWORD* before = nullptr);
     HRESULT AttributeOperation(BSTR bstrFullPath, DWORD attributes, bool replace, const char* catchMessage,
                                DWORD* before = nullptr);
-    HRESULT ShowFolderDialog(HWND owner, const char* title, UINT flags, BSTR* result, const char*& message);
+    HRESULT ShowFolderDialog(HWND owner, const wchar_t* title, UINT flags, BSTR* result, const char*& message);
     HRESULT MapThroughScript(BSTR bstrServerPath, BSTR bstrSubKey, BSTR bstrRegValue, BSTR bstrDriveRegValue,
                              BSTR bstrSuccessRegValue, BSTR* bstrDrive);
+    HRESULT RegistryFailure(HRESULT hr, const char* message, bool record) noexcept;
     template <class Call>
     HRESULT RegistryOperation(lKEY_NAME kKey, BSTR subKey, Confinement::KeyAccess access, bool record,
                               Call&& call) noexcept;
-    void DeleteSubDirectory(BSTR childPath, const char* child, VARIANT_BOOL bDelSubFiles, VARIANT_BOOL bDelSubDirs);
-    HRESULT ValidateOldAndNew(BSTR oldPath, BSTR newPath, NarrowPath& oldNarrow, NarrowPath& newNarrow);
+    void DeleteSubDirectory(BSTR childPath, VARIANT_BOOL bDelSubFiles, VARIANT_BOOL bDelSubDirs);
+    HRESULT ValidateOldAndNew(BSTR oldPath, BSTR newPath, PathText& oldNarrow, PathText& newNarrow);
     HRESULT SearchDirectory(BSTR bstrDirPath, BSTR bstrSearchString, std::wstring& found, const char*& message);
-    HRESULT FindFileEntry(BSTR bstrFullPath, unique_hfind& search, WIN32_FIND_DATAA& data, const char*& message);
+    HRESULT FindFileEntry(BSTR bstrFullPath, files::Search& search, WIN32_FIND_DATAW& data, const char*& message);
     HRESULT GetFileTimeText(BSTR bstrFullPath, int selector, std::wstring& text, const char*& message);
     HRESULT TimeGetter(BSTR bstrFullPath, int selector, BSTR* result, bool namePath, const char* catchMessage);
+    // A valid path that names a device is refused with `message` (a device
+    // is not a file); S_OK for any other path.
+    HRESULT RefuseDevice(BSTR path, const char* message);
 
     Inner inner_;
     IUnknown* outer_;
@@ -210,5 +236,6 @@ private:
     std::wstring siteUrl_;  // the refused page's
     ULONG searchCount_ = 0;
     Confinement confinement_;
+    CallJudge judge_{*this};
     ULONG nested_ = 0;
 };

@@ -4,6 +4,7 @@
 #define _WIN32_IE 0x0700
 #include "object/site.h"
 #include "platform/raii.h"
+#include <docobj.h>
 #include <exdisp.h>
 #include <mshtml.h>
 #include <shlguid.h>
@@ -28,11 +29,22 @@ void LowerAscii(std::wstring& text) {
         if (c >= L'A' && c <= L'Z') c = c - L'A' + L'a';
 }
 
-// The host as the DNS knows it: one trailing dot dropped, international
-// names in their ASCII form, so that both spellings of a name compare equal.
-bool CanonicalHost(std::wstring& host) {
-    if (!host.empty() && host.back() == L'.') host.pop_back();
-    if (host.empty() || host.front() == L'.' || host.find(L"..") != std::wstring::npos) return false;
+// The host as the DNS knows it, so that both spellings of a name compare
+// equal: international names in their ASCII form, in lower case, and a
+// trailing dot dropped where it names the same host (two labels or more:
+// "server." is not "server", which the resolver completes with its search
+// domains). A host that is no DNS name is none: a percent sign the parser
+// left, an empty label or one of more than 63 characters, more than 253 in
+// all. An IP address is taken as the parser writes it. `below`: the host is
+// the domain of a "*." entry, one label short of the names it allows.
+bool CanonicalHost(std::wstring& host, DWORD hostType, bool below) {
+    if (host.empty() || host.find(L'%') != std::wstring::npos) return false;
+    if (hostType == Uri_HOST_IPV4 || hostType == Uri_HOST_IPV6) {
+        LowerAscii(host);
+        return true;
+    }
+    const bool rooted = host.back() == L'.';
+    if (rooted) host.pop_back();
     bool ascii = true;
     for (wchar_t c : host) ascii = ascii && c < 0x80;
     if (!ascii) {
@@ -41,7 +53,15 @@ bool CanonicalHost(std::wstring& host) {
         if (length <= 0) return false;
         host.assign(converted, length);
     }
+    if (host.empty() || host.size() > 253) return false;
+    size_t labels = 0;
+    for (size_t start = 0, end = 0; start <= host.size(); start = end + 1, ++labels) {
+        end = host.find(L'.', start);
+        if (end == std::wstring::npos) end = host.size();
+        if (end == start || end - start > 63) return false;
+    }
     LowerAscii(host);
+    if (rooted && labels + (below ? 1 : 0) < 2) host += L'.';
     return true;
 }
 
@@ -74,7 +94,20 @@ bool ParseOrigin(const std::wstring& text, bool entry, Origin& origin) {
             origin.host.erase(0, 2);
         }
     }
-    return origin.host.find(L'*') == std::wstring::npos && CanonicalHost(origin.host);
+    return origin.host.find(L'*') == std::wstring::npos && CanonicalHost(origin.host, hostType, origin.wildcard);
+}
+
+// Whether the host of `url`, where it names one, is a DNS name or an IP
+// address: a page named otherwise is refused whatever zone it maps to.
+bool HostIsName(const std::wstring& url) {
+    com_ptr<IUri> uri;
+    unique_bstr host;
+    DWORD hostType = Uri_HOST_UNKNOWN;
+    if (FAILED(::CreateUri(url.c_str(), Uri_CREATE_CANONICALIZE, 0, uri.put())) || FAILED(uri->GetHost(host.put())) ||
+        FAILED(uri->GetHostType(&hostType)))
+        return false;
+    std::wstring name = Take(host);
+    return name.empty() || (hostType != Uri_HOST_UNKNOWN && CanonicalHost(name, hostType, false));
 }
 
 bool OriginMatches(const Origin& page, const Origin& entry) {
@@ -117,23 +150,29 @@ bool ZoneInMask(DWORD zone, DWORD zones) {
 HRESULT PageUrl(IUnknown* site, std::wstring& url) {
     url.clear();
     if (!site) return E_POINTER;
-    com_ptr<IServiceProvider> services;
-    com_ptr<IWebBrowser2> browser;
-    if (SUCCEEDED(site->QueryInterface(IID_IServiceProvider, services.put_void())) &&
-        SUCCEEDED(services->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2, browser.put_void())) && browser) {
-        unique_bstr location;
-        return TakeUrl(location, browser->get_LocationURL(location.put()), url);
-    }
     com_ptr<IOleClientSite> clientSite;
     com_ptr<IOleContainer> container;
+    com_ptr<IServiceProvider> services;
     com_ptr<IHTMLDocument2> document;
-    HRESULT hr = site->QueryInterface(IID_IOleClientSite, clientSite.put_void());
-    if (SUCCEEDED(hr)) hr = clientSite->GetContainer(container.put());
-    if (SUCCEEDED(hr) && !container) hr = E_NOINTERFACE;
-    if (SUCCEEDED(hr)) hr = container->QueryInterface(IID_IHTMLDocument2, document.put_void());
-    if (FAILED(hr)) return hr;
-    unique_bstr address;
-    return TakeUrl(address, document->get_URL(address.put()), url);
+    // The document that holds the object, as an <object> element's site or
+    // as a script's (new ActiveXObject) service provider names it.
+    if (SUCCEEDED(site->QueryInterface(IID_IOleClientSite, clientSite.put_void())) &&
+        SUCCEEDED(clientSite->GetContainer(container.put())) && container)
+        container->QueryInterface(IID_IHTMLDocument2, document.put_void());
+    const bool hasServices = SUCCEEDED(site->QueryInterface(IID_IServiceProvider, services.put_void())) && services;
+    if (!document && hasServices)
+        services->QueryService(SID_SContainerDispatch, IID_IHTMLDocument2, document.put_void());
+    if (document) {
+        unique_bstr address;
+        return TakeUrl(address, document->get_URL(address.put()), url);
+    }
+    // No HTML document: a host that shows the object otherwise, inside a browser.
+    com_ptr<IWebBrowser2> browser;
+    if (!hasServices || FAILED(services->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2, browser.put_void())) ||
+        !browser)
+        return E_NOINTERFACE;
+    unique_bstr location;
+    return TakeUrl(location, browser->get_LocationURL(location.put()), url);
 }
 
 bool IsBrowserSite(IUnknown* site) {
@@ -143,9 +182,11 @@ bool IsBrowserSite(IUnknown* site) {
     com_ptr<IServiceProvider> services;
     if (FAILED(site->QueryInterface(IID_IServiceProvider, services.put_void())) || !services) return false;
     com_ptr<IInternetHostSecurityManager> manager;
+    com_ptr<IHTMLDocument2> document;
     com_ptr<IWebBrowser2> browser;
     return SUCCEEDED(services->QueryService(SID_SInternetHostSecurityManager, IID_IInternetHostSecurityManager,
                                             manager.put_void())) ||
+           SUCCEEDED(services->QueryService(SID_SContainerDispatch, IID_IHTMLDocument2, document.put_void())) ||
            SUCCEEDED(services->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2, browser.put_void()));
 }
 
@@ -155,7 +196,7 @@ bool PageAllowed(IUnknown* site, const SitePolicy& policy, std::wstring& url) {
     // No page: the container is not a browser (a script host's site, or none).
     if (FAILED(PageUrl(site, url))) return !IsBrowserSite(site);
     if (policy.hasSites && OriginListed(url.c_str(), policy.sites)) return true;
-    if (!policy.hasZones) return false;
+    if (!policy.hasZones || !HostIsName(url)) return false;
     com_ptr<IInternetSecurityManager> manager;
     DWORD zone = URLZONE_INVALID;
     return SUCCEEDED(::CoInternetCreateSecurityManager(nullptr, manager.put(), 0)) &&

@@ -20,21 +20,25 @@ struct SitePolicy {
 
 // Whether the origin of `url` (scheme, host and port, as the system parses
 // them) is one of `sites`. An entry that is not a plain http or https
-// origin, with at most a leading "*." label, allows nothing.
+// origin, with at most a leading "*." label, allows nothing; neither page
+// nor entry matches with a host that is no DNS name or IP address.
 bool OriginListed(const wchar_t* url, const std::vector<std::wstring>& sites);
 
 // Whether URL security zone `zone` (0 to 4) is in the mask `zones`.
 bool ZoneInMask(DWORD zone, DWORD zones);
 
-// The URL of the page that `site` belongs to: through its service provider
-// (SID_SWebBrowserApp, IWebBrowser2::get_LocationURL), else through its
-// client site's container (IHTMLDocument2::get_URL). Fails when neither
-// answers with a URL.
+// The URL of the page that `site` belongs to: the document that holds the
+// object (IHTMLDocument2::get_URL of its client site's container, or of the
+// container its service provider names, SID_SContainerDispatch), which in a
+// frame is the frame's own, not the top-level page's. Only a site without an
+// HTML document is judged by its browser's location (SID_SWebBrowserApp,
+// IWebBrowser2::get_LocationURL). Fails when none answers with a URL; a
+// document that fails is not passed over for the browser.
 HRESULT PageUrl(IUnknown* site, std::wstring& url);
 
 // Whether `site` leads to a browser at all: a client site, or a service
-// provider answering the host's security manager or the browser. Script
-// hosts (Windows Script Host) give objects a site that answers none of these.
+// provider answering the host's security manager, a document or the browser.
+// Script hosts (Windows Script Host) give objects a site that answers none.
 bool IsBrowserSite(IUnknown* site);
 
 // Whether the page of `site` may use the object under `policy`: always when

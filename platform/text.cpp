@@ -3,16 +3,22 @@
 #include <cwchar>
 #include <new>
 
-std::string ToAnsi(const wchar_t* text) {
+std::string ToAnsi(const wchar_t* text) { return ToAnsi(text, text ? wcslen(text) : 0); }
+
+std::string ToAnsi(const wchar_t* text, size_t length) {
     std::string result;
-    if (!text || !*text) return result;
-    const size_t length = wcslen(text);
+    if (!text || length == 0) return result;
     if (length > static_cast<size_t>(INT_MAX / 2 - 1)) throw std::bad_alloc();
     const int wide = static_cast<int>(length);
-    const int bytes = win32.WideCharToMultiByte(CP_ACP, 0, text, wide, nullptr, 0, nullptr, nullptr);
+    // No best fit: a look-alike in the log would name another file. A code
+    // page that takes no flags (UTF-8) has no look-alikes either.
+    DWORD flags = WC_NO_BEST_FIT_CHARS;
+    int bytes = win32.WideCharToMultiByte(CP_ACP, flags, text, wide, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0 && ::GetLastError() == ERROR_INVALID_FLAGS)
+        bytes = win32.WideCharToMultiByte(CP_ACP, flags = 0, text, wide, nullptr, 0, nullptr, nullptr);
     if (bytes <= 0) return result;
     result.resize(static_cast<size_t>(bytes));
-    const int written = win32.WideCharToMultiByte(CP_ACP, 0, text, wide, &result[0], bytes, nullptr, nullptr);
+    const int written = win32.WideCharToMultiByte(CP_ACP, flags, text, wide, &result[0], bytes, nullptr, nullptr);
     result.resize(written > 0 ? static_cast<size_t>(written) : 0);
     return result;
 }
@@ -64,11 +70,18 @@ BSTR NewBstr(const std::wstring& text) {
     return result;
 }
 
-bool NarrowPath::Assign(const wchar_t* text) { return Assign(ToAnsi(text)); }
+void PathText::Clear() {
+    wide_.clear();
+    ZeroMemory(record_, sizeof record_);
+}
 
-bool NarrowPath::Assign(const std::string& ansi) {
+bool PathText::Assign(const wchar_t* text) { return Assign(std::wstring(text ? text : L"")); }
+
+bool PathText::Assign(std::wstring text) {
     Clear();
+    const std::string ansi = ToAnsi(text);
     if (ansi.size() > capacity) return false;
-    ansi.copy(buffer_, ansi.size());
+    ansi.copy(record_, ansi.size());
+    wide_ = std::move(text);
     return true;
 }

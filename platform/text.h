@@ -1,13 +1,16 @@
 // Text conversions between the caller's wide strings and the ANSI code page
-// in which every file-system and registry call is made.
+// of the files' content and of the error log.
 #pragma once
 #include "platform/windows.h"
 #include <memory>
 #include <string>
 
-// Wide text to the ANSI code page (CP_ACP, no flags): a character the code
-// page cannot represent becomes its default character. Null is empty.
+// Wide text to the ANSI code page for the error log and the texts handed
+// back in it: a character the code page cannot represent becomes its
+// default character, never a look-alike ("ｆ" is not "f"). Null is empty.
 std::string ToAnsi(const wchar_t* text);
+std::string ToAnsi(const wchar_t* text, size_t length);
+inline std::string ToAnsi(const std::wstring& text) { return ToAnsi(text.data(), text.size()); }
 
 // A caller's data (the text of a write, a registry value) in the ANSI code
 // page as ToAnsi gives it, up to its first NUL, converted once into memory
@@ -35,19 +38,25 @@ inline BSTR NewBstrFromAnsi(const std::string& text) { return NewBstrFromAnsi(te
 // A new BSTR holding wide text; throws std::bad_alloc like the above.
 BSTR NewBstr(const std::wstring& text);
 
-// A path in the ANSI code page, in a zero-filled buffer of MAX_PATH + 1 bytes.
-// A path whose ANSI form would not fit in MAX_PATH bytes is refused rather
-// than cut: in a multi-byte code page 260 characters may need more bytes.
-class NarrowPath {
+// A path as an operation takes it: the caller's wide text, which goes to
+// the system as written, and its ANSI form (ToAnsi) for the records, in a
+// zero-filled buffer of MAX_PATH + 1 bytes. A path whose ANSI form would not
+// fit in MAX_PATH bytes is refused rather than cut: in a multi-byte code
+// page 260 characters may need more bytes.
+class PathText {
 public:
-    NarrowPath() { Clear(); }
+    PathText() { Clear(); }
+    // The text up to its first NUL; null is empty.
     bool Assign(const wchar_t* text);
-    bool Assign(const std::string& ansi);
-    void Clear() { ZeroMemory(buffer_, sizeof buffer_); }
-    char* data() { return buffer_; }
-    const char* c_str() const { return buffer_; }
+    bool Assign(std::wstring text);
+    void Clear();
+    const wchar_t* wide() const { return wide_.c_str(); }
+    const std::wstring& str() const { return wide_; }
+    // The ANSI form, for the records.
+    const char* c_str() const { return record_; }
     static constexpr size_t capacity = MAX_PATH;
 
 private:
-    char buffer_[MAX_PATH + 1];
+    std::wstring wide_;
+    char record_[MAX_PATH + 1];
 };

@@ -2,75 +2,94 @@
 // through `win32` only, so a test can make one call fail with a chosen error
 // (a full disk, a failing CloseHandle) that the real system will not produce
 // on demand. The table starts out holding the real functions.
+// Names reach the system in their wide form, as the caller wrote them: no
+// conversion to the ANSI code page can turn one name into another.
 #pragma once
 #include "platform/windows.h"
+#include "platform/nt.h"
 #include <process.h>
 
 struct Win32Api {
-    decltype(&::CreateFileA) CreateFileA;
+    decltype(&::CreateFileW) CreateFileW;
     decltype(&::CloseHandle) CloseHandle;
     decltype(&::ReadFile) ReadFile;
     decltype(&::WriteFile) WriteFile;
     decltype(&::SetFilePointer) SetFilePointer;
     decltype(&::SetEndOfFile) SetEndOfFile;
-    decltype(&::GetFileAttributesA) GetFileAttributesA;
-    decltype(&::SetFileAttributesA) SetFileAttributesA;
-    decltype(&::CreateDirectoryA) CreateDirectoryA;
-    decltype(&::GetDiskFreeSpaceA) GetDiskFreeSpaceA;
-    decltype(&::GetWindowsDirectoryA) GetWindowsDirectoryA;
+    decltype(&::GetFileAttributesW) GetFileAttributesW;
+    decltype(&::SetFileAttributesW) SetFileAttributesW;
+    decltype(&::CreateDirectoryW) CreateDirectoryW;
+    decltype(&::GetDiskFreeSpaceW) GetDiskFreeSpaceW;
     decltype(&::GetLocalTime) GetLocalTime;
     decltype(&::WideCharToMultiByte) WideCharToMultiByte;
     decltype(&::MessageBoxA) MessageBoxA;
     decltype(&::FormatMessageA) FormatMessageA;
     decltype(&::LockFileEx) LockFileEx;
     decltype(&::UnlockFileEx) UnlockFileEx;
+    // The error log's own file, in the Windows directory or the user's folder
+    decltype(&::CreateFileA) CreateFileA;
+    decltype(&::CreateDirectoryA) CreateDirectoryA;
+    decltype(&::GetWindowsDirectoryA) GetWindowsDirectoryA;
+    decltype(&::SHGetFolderPathA) SHGetFolderPathA;
     // Searching, deleting, moving, copying and file times
-    decltype(&::FindFirstFileA) FindFirstFileA;
-    decltype(&::FindNextFileA) FindNextFileA;
+    decltype(&::FindFirstFileW) FindFirstFileW;
+    decltype(&::FindNextFileW) FindNextFileW;
     decltype(&::FindClose) FindClose;
-    decltype(&::DeleteFileA) DeleteFileA;
-    decltype(&::RemoveDirectoryA) RemoveDirectoryA;
-    decltype(&::MoveFileA) MoveFileA;
-    decltype(&::CopyFileA) CopyFileA;
-    decltype(&::MoveFileExA) MoveFileExA;
+    decltype(&::DeleteFileW) DeleteFileW;
+    decltype(&::RemoveDirectoryW) RemoveDirectoryW;
+    decltype(&::MoveFileW) MoveFileW;
+    decltype(&::CopyFileW) CopyFileW;
+    decltype(&::MoveFileExW) MoveFileExW;
     decltype(&::GetFileTime) GetFileTime;
     decltype(&::FileTimeToLocalFileTime) FileTimeToLocalFileTime;
     decltype(&::FileTimeToSystemTime) FileTimeToSystemTime;
     decltype(&::GetFileType) GetFileType;
-    // Where a path really leads, for the administrator's policy
+    // Where a path really leads, and acting through the handle of what was
+    // opened, for the administrator's policy
     decltype(&::GetFullPathNameW) GetFullPathNameW;
-    decltype(&::GetFileAttributesW) GetFileAttributesW;
-    decltype(&::CreateFileW) CreateFileW;
     decltype(&::GetFinalPathNameByHandleW) GetFinalPathNameByHandleW;
+    decltype(&::GetFileInformationByHandleEx) GetFileInformationByHandleEx;
+    decltype(&::SetFileInformationByHandle) SetFileInformationByHandle;
+    NtCreateFileFn NtCreateFile;
+    NtQueryDirectoryFileFn NtQueryDirectoryFile;
+    NtSetInformationFileFn NtSetInformationFile;
+    NtQueryInformationFileFn NtQueryInformationFile;
+    NtQueryKeyFn NtQueryKey;
+    NtDeleteKeyFn NtDeleteKey;
     // The registry
-    decltype(&::RegOpenKeyExA) RegOpenKeyExA;
-    decltype(&::RegCreateKeyExA) RegCreateKeyExA;
-    decltype(&::RegSetValueExA) RegSetValueExA;
-    decltype(&::RegQueryValueExA) RegQueryValueExA;
-    decltype(&::RegDeleteKeyA) RegDeleteKeyA;
-    decltype(&::RegDeleteValueA) RegDeleteValueA;
-    decltype(&::RegQueryInfoKeyA) RegQueryInfoKeyA;
-    decltype(&::RegEnumKeyExA) RegEnumKeyExA;
-    decltype(&::RegCloseKey) RegCloseKey;
     decltype(&::RegOpenKeyExW) RegOpenKeyExW;
+    decltype(&::RegCreateKeyExW) RegCreateKeyExW;
+    decltype(&::RegSetValueExW) RegSetValueExW;
     decltype(&::RegQueryValueExW) RegQueryValueExW;
+    decltype(&::RegDeleteKeyW) RegDeleteKeyW;
+    decltype(&::RegDeleteValueW) RegDeleteValueW;
+    decltype(&::RegQueryInfoKeyW) RegQueryInfoKeyW;
+    decltype(&::RegEnumKeyExW) RegEnumKeyExW;
+    decltype(&::RegCloseKey) RegCloseKey;
     // The workstation
-    decltype(&::GetPrivateProfileStringA) GetPrivateProfileStringA;
+    decltype(&::GetPrivateProfileStringW) GetPrivateProfileStringW;
     decltype(&::GetVersionExA) GetVersionExA;
-    decltype(&::GetSystemDirectoryA) GetSystemDirectoryA;
-    decltype(&::CreateProcessA) CreateProcessA;
+    decltype(&::GetWindowsDirectoryW) GetWindowsDirectoryW;
+    decltype(&::GetSystemDirectoryW) GetSystemDirectoryW;
+    decltype(&::CreateProcessW) CreateProcessW;
     decltype(&::WSAStartup) WSAStartup;
-    decltype(&::gethostname) gethostname;
+    decltype(&::GetHostNameW) GetHostNameW;
     decltype(&::WSACleanup) WSACleanup;
-    decltype(&::CharUpperA) CharUpperA;
+    decltype(&::CharUpperW) CharUpperW;
     decltype(&::CoInitialize) CoInitialize;
     decltype(&::CoUninitialize) CoUninitialize;
     decltype(&::SHGetMalloc) SHGetMalloc;
-    decltype(&::SHBrowseForFolderA) SHBrowseForFolderA;
-    decltype(&::SHGetPathFromIDListA) SHGetPathFromIDListA;
-    decltype(&::SHGetFolderPathA) SHGetFolderPathA;
+    decltype(&::SHBrowseForFolderW) SHBrowseForFolderW;
+    decltype(&::SHGetPathFromIDListW) SHGetPathFromIDListW;
     // The C library's start-and-wait of a program (-1 and errno when it cannot start).
-    decltype(&::_spawnv) spawnv;
+    decltype(&::_wspawnv) wspawnv;
+    // The volume that holds a path, and its free space
+    decltype(&::GetVolumePathNameW) GetVolumePathNameW;
+    decltype(&::GetDiskFreeSpaceExW) GetDiskFreeSpaceExW;
+    // A file's new content written beside it and put in its place (fileops/replacing.cpp)
+    decltype(&::GetKernelObjectSecurity) GetKernelObjectSecurity;
+    decltype(&::SetKernelObjectSecurity) SetKernelObjectSecurity;
+    decltype(&::FlushFileBuffers) FlushFileBuffers;
 };
 
 extern Win32Api win32;

@@ -5,6 +5,7 @@
 #include "object/frame.h"
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 
 namespace {
 
@@ -19,18 +20,32 @@ const char kFailedToCloseKey[] = "Failed to close the registry key";
 const char kFailedToDeleteKey[] = "Failed to delete the registry key.";
 const char kKeyOrDataNull[] = "The registry key or data is null.  Please enter values for these parameters.";
 
-// The size of a text value's buffer and of a sub-key name's.
-const DWORD kValueBytes = 260;
+// The size of a text value's buffer and of a sub-key name's, in characters.
+const DWORD kValueChars = 260;
 const DWORD kNameChars = 260;
 
-// A copy's ANSI form, or null for a null copy (a null value name means the
-// key's default value).
-struct Ansi {
-    explicit Ansi(const ArgCopy& copy) : text(ToAnsi(copy.get())), null(!copy.get()) {}
-    const char* get() const { return null ? nullptr : text.c_str(); }
-    std::string text;
-    bool null;
-};
+bool IsText(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+
+// A value's bytes as the registry's ANSI calls give them: a text value in
+// the code page, any other as it is stored. ERROR_MORE_DATA when they do
+// not fit `size` bytes; `size` gets how many there are.
+LONG QueryAnsiBytes(HKEY key, const wchar_t* name, BYTE* data, DWORD& size, DWORD& type) {
+    DWORD stored = 0;
+    LONG code = win32.RegQueryValueExW(key, name, nullptr, &type, nullptr, &stored);
+    if (code != ERROR_SUCCESS) return code;
+    if (!IsText(type)) return win32.RegQueryValueExW(key, name, nullptr, &type, data, &size);
+    std::wstring text(stored / sizeof(wchar_t) + 1, L'\0');
+    DWORD got = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    code = win32.RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&text[0]), &got);
+    if (code != ERROR_SUCCESS) return code;
+    text.resize(got / sizeof(wchar_t));
+    const std::string bytes = ToAnsi(text);
+    const DWORD room = size;
+    size = static_cast<DWORD>(bytes.size());
+    if (bytes.size() > room) return ERROR_MORE_DATA;
+    memcpy(data, bytes.data(), bytes.size());
+    return ERROR_SUCCESS;
+}
 
 // Closes a key that the method is done with; false when the close fails.
 bool Close(unique_hkey& key) { return win32.RegCloseKey(key.release()) == ERROR_SUCCESS; }
@@ -53,10 +68,9 @@ HRESULT QVRegistryManip::Record(HRESULT hr, int line, std::initializer_list<cons
     return hr;
 }
 
-HRESULT QVRegistryManip::CreateKey(HKEY root, const char* subKey, const char*& message, HKEY* key) {
+HRESULT QVRegistryManip::CreateKey(HKEY root, const wchar_t* subKey, const char*& message, HKEY* key) {
     try {
-        const LONG code = win32.RegCreateKeyExA(root, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                                                nullptr, key, nullptr);
+        const LONG code = keys::Create(root, subKey, KEY_ALL_ACCESS, key);
         if (code != ERROR_SUCCESS)
             return Record(FromCode(code), __LINE__, {"hKey: ", WriteFailure(code, kFailedToCreateKey)}, message);
         message = nullptr;
@@ -66,17 +80,24 @@ HRESULT QVRegistryManip::CreateKey(HKEY root, const char* subKey, const char*& m
     }
 }
 
-HRESULT QVRegistryManip::SetValue(HKEY key, const char* valueName, const char* data, DWORD type,
+HRESULT QVRegistryManip::SetValue(HKEY key, const wchar_t* valueName, BSTR data, DWORD type,
                                   const char*& message) {
     try {
         LONG code;
         if (type == REG_DWORD) {
             // The C library's atol rule: white space, a sign, digits; none is 0.
-            const DWORD number = static_cast<DWORD>(strtol(data, nullptr, 10));
-            code = win32.RegSetValueExA(key, valueName, 0, type, reinterpret_cast<const BYTE*>(&number), sizeof number);
+            const DWORD number = static_cast<DWORD>(strtol(AnsiData(data).data(), nullptr, 10));
+            code = win32.RegSetValueExW(key, valueName, 0, type, reinterpret_cast<const BYTE*>(&number), sizeof number);
+        } else if (IsText(type)) {
+            // The text as the caller wrote it, up to its first NUL.
+            const size_t length = data ? wcslen(data) : 0;
+            code = win32.RegSetValueExW(key, valueName, 0, type, reinterpret_cast<const BYTE*>(data ? data : L""),
+                                        static_cast<DWORD>((length + 1) * sizeof(wchar_t)));
         } else {
-            code = win32.RegSetValueExA(key, valueName, 0, type, reinterpret_cast<const BYTE*>(data),
-                                        static_cast<DWORD>(strlen(data) + 1));
+            // Any other type keeps the text's ANSI bytes, as stored before.
+            const AnsiData bytes(data);
+            code = win32.RegSetValueExW(key, valueName, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                                        static_cast<DWORD>(bytes.size() + 1));
         }
         if (code != ERROR_SUCCESS)
             return Record(FromCode(code), __LINE__, {"hKey: ", WriteFailure(code, kFailedToSetValue)}, message);
@@ -93,9 +114,9 @@ HRESULT QVRegistryManip::CreateKeyWithValue(HKEY root, BSTR bstrSubKey, BSTR bst
         ArgCopy subKey(bstrSubKey), valueName(bstrValueName), data(bstrData);
         if (!subKey.get() || !data.get()) return Record(E_INVALIDARG, __LINE__, {"bstrFilePath: ", kKeyOrDataNull}, message);
         unique_hkey key;
-        HRESULT hr = CreateKey(root, ToAnsi(subKey.get()).c_str(), message, key.put());
+        HRESULT hr = CreateKey(root, subKey.get(), message, key.put());
         if (FAILED(hr)) return Record(hr, __LINE__, {"bstrFilePath: ", message}, message);
-        hr = SetValue(key.get(), Ansi(valueName).get(), AnsiData(data.get()).data(), dwType, message);
+        hr = SetValue(key.get(), valueName.get(), data.get(), dwType, message);
         if (FAILED(hr)) return Record(hr, __LINE__, {"bstrFilePath: ", message}, message);
         if (!Close(key)) return Record(E_FAIL, __LINE__, {"hKey: ", kFailedToCloseKey}, message);
         return S_OK;
@@ -106,20 +127,32 @@ HRESULT QVRegistryManip::CreateKeyWithValue(HKEY root, BSTR bstrSubKey, BSTR bst
 
 HRESULT QVRegistryManip::ReadText(HKEY root, BSTR bstrSubKey, BSTR bstrValueName, bool nameRequired,
                                   BSTR* bstrData, const char*& message) {
-    char value[kValueBytes] = {};
     ArgCopy subKey(bstrSubKey), valueName(bstrValueName);
     if (*bstrData) return message = kOutParameterNotNull, E_INVALIDARG;
     if (!subKey.get() || (nameRequired && !valueName.get())) return message = kKeyOrDataNull, E_INVALIDARG;
     unique_hkey key;
-    LONG code = win32.RegOpenKeyExA(root, ToAnsi(subKey.get()).c_str(), 0, KEY_READ, key.put());
+    LONG code = keys::Open(root, subKey.get(), KEY_READ, key.put());
     if (code != ERROR_SUCCESS) return message = kFailedToOpenKey, FromCode(code);
-    DWORD size = kValueBytes;
-    code = win32.RegQueryValueExA(key.get(), Ansi(valueName).get(), nullptr, nullptr, reinterpret_cast<BYTE*>(value),
-                                  &size);
+    // A text value is read as the registry keeps it, in Unicode, up to its
+    // first NUL; any other as its bytes' characters in the code page. Either
+    // fits 260 characters with its closing zero, or is refused.
+    DWORD type = REG_NONE, size = kValueChars * sizeof(wchar_t);
+    code = win32.RegQueryValueExW(key.get(), valueName.get(), nullptr, &type, nullptr, &size);
+    std::wstring text;
+    if (code == ERROR_SUCCESS && IsText(type)) {
+        wchar_t value[kValueChars] = {};
+        size = sizeof value;
+        code = win32.RegQueryValueExW(key.get(), valueName.get(), nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+        text.assign(value, wcsnlen(value, kValueChars));
+    } else if (code == ERROR_SUCCESS) {
+        char value[kValueChars] = {};
+        size = sizeof value;
+        code = QueryAnsiBytes(key.get(), valueName.get(), reinterpret_cast<BYTE*>(value), size, type);
+        text = FromAnsi(value, strnlen(value, kValueChars));
+    }
     if (code != ERROR_SUCCESS) return message = kFailedToReadData, FromCode(code);
     if (!Close(key)) return message = kFailedToCloseKey, E_FAIL;
-    // A value of exactly 260 bytes has no terminating zero in the buffer.
-    *bstrData = NewBstrFromAnsi(value, strnlen(value, kValueBytes));
+    *bstrData = NewBstr(text);
     return S_OK;
 }
 
@@ -138,12 +171,12 @@ HRESULT QVRegistryManip::ReadNumber(HKEY root, BSTR bstrSubKey, BSTR bstrValueNa
     ArgCopy subKey(bstrSubKey), valueName(bstrValueName);
     if (!subKey.get() || !valueName.get()) return message = kKeyOrDataNull, E_INVALIDARG;
     unique_hkey key;
-    LONG code = win32.RegOpenKeyExA(root, ToAnsi(subKey.get()).c_str(), 0, KEY_READ, key.put());
+    LONG code = keys::Open(root, subKey.get(), KEY_READ, key.put());
     if (code != ERROR_SUCCESS) return message = kFailedToOpenKey, FromCode(code);
-    // A value shorter than 4 bytes leaves the rest of the number zero.
-    DWORD value = 0, size = sizeof value;
-    code = win32.RegQueryValueExA(key.get(), ToAnsi(valueName.get()).c_str(), nullptr, nullptr,
-                                  reinterpret_cast<BYTE*>(&value), &size);
+    // A value shorter than 4 bytes leaves the rest of the number zero; a
+    // text value counts by its bytes in the code page ("d" is 100).
+    DWORD value = 0, size = sizeof value, type = REG_NONE;
+    code = QueryAnsiBytes(key.get(), valueName.get(), reinterpret_cast<BYTE*>(&value), size, type);
     if (code != ERROR_SUCCESS) return message = kFailedToReadData, FromCode(code);
     if (!Close(key)) return message = kFailedToCloseKey, E_FAIL;
     *number = static_cast<long>(value);
@@ -155,7 +188,7 @@ HRESULT QVRegistryManip::DeleteKey(HKEY root, BSTR bstrSubKey, const char*& mess
         message = nullptr;
         // A null sub-key goes to the system as a null name: its answer decides.
         ArgCopy subKey(bstrSubKey);
-        const LONG code = win32.RegDeleteKeyA(root, Ansi(subKey).get());
+        const LONG code = keys::Delete(root, subKey.get());
         if (code != ERROR_SUCCESS) return Record(E_FAIL, __LINE__, {"DeleteKey: ", kFailedToDeleteKey}, message);
         return S_OK;
     } catch (...) {
@@ -170,11 +203,11 @@ HRESULT QVRegistryManip::DeleteValue(HKEY root, BSTR bstrSubKey, BSTR bstrValueN
             return Record(E_INVALIDARG, __LINE__, {"bstrFilePath: ", kKeyOrDataNull}, message);
         const std::string subKeyText = ToAnsi(subKey.get()), nameText = ToAnsi(valueName.get());
         unique_hkey key;
-        LONG code = win32.RegOpenKeyExA(root, subKeyText.c_str(), 0, KEY_WRITE, key.put());
+        LONG code = keys::Open(root, subKey.get(), KEY_WRITE, key.put());
         if (code != ERROR_SUCCESS)
             return Record(FromCode(code), __LINE__, {"bstrSubKey: ", subKeyText.c_str(), "Error: ", kFailedToOpenKey},
                           message);
-        code = win32.RegDeleteValueA(key.get(), nameText.c_str());
+        code = win32.RegDeleteValueW(key.get(), valueName.get());
         if (code != ERROR_SUCCESS)
             return Record(FromCode(code), __LINE__, {"bstrSubKey: ", nameText.c_str(), "Error: ", kFailedToReadData},
                           message);
@@ -191,12 +224,12 @@ HRESULT QVRegistryManip::CountSubKeys(HKEY root, BSTR bstrSubKey, long* count, c
         if (!subKey.get()) return Record(E_INVALIDARG, __LINE__, {"bstrFilePath: ", kKeyOrDataNull}, message);
         const std::string subKeyText = ToAnsi(subKey.get());
         unique_hkey key;
-        LONG code = win32.RegOpenKeyExA(root, subKeyText.c_str(), 0, KEY_READ, key.put());
+        LONG code = keys::Open(root, subKey.get(), KEY_READ, key.put());
         if (code != ERROR_SUCCESS)
             return Record(FromCode(code), __LINE__, {"bstrSubKey: ", subKeyText.c_str(), "Error: ", kFailedToOpenKey},
                           message);
         DWORD subKeys = 0;
-        code = win32.RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr,
+        code = win32.RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr,
                                       nullptr, nullptr, nullptr, nullptr);
         if (code != ERROR_SUCCESS) {
             // The box names the error the call returned: registry calls do
@@ -221,23 +254,23 @@ HRESULT QVRegistryManip::CountSubKeys(HKEY root, BSTR bstrSubKey, long* count, c
 
 HRESULT QVRegistryManip::GetSubKeyNameAt(HKEY root, BSTR bstrSubKey, DWORD index, BSTR* name, const char*& message) {
     try {
-        char buffer[kNameChars] = {};
+        wchar_t buffer[kNameChars] = {};
         ArgCopy subKey(bstrSubKey);
         if (*name) return Record(E_INVALIDARG, __LINE__, {"bstrDrive: ", kOutParameterNotNull}, message);
         if (!subKey.get()) return Record(E_INVALIDARG, __LINE__, {"bstrFilePath: ", kKeyOrDataNull}, message);
         const std::string subKeyText = ToAnsi(subKey.get());
         unique_hkey key;
-        LONG code = win32.RegOpenKeyExA(root, subKeyText.c_str(), 0, KEY_READ, key.put());
+        LONG code = keys::Open(root, subKey.get(), KEY_READ, key.put());
         if (code != ERROR_SUCCESS)
             return Record(FromCode(code), __LINE__, {"bstrSubKey: ", subKeyText.c_str(), "Error: ", kFailedToOpenKey},
                           message);
         DWORD length = kNameChars;
-        code = win32.RegEnumKeyExA(key.get(), index, buffer, &length, nullptr, nullptr, nullptr, nullptr);
+        code = win32.RegEnumKeyExW(key.get(), index, buffer, &length, nullptr, nullptr, nullptr, nullptr);
         if (code != ERROR_SUCCESS)
             return Record(FromCode(code), __LINE__,
                           {"bstrSubKey: ", subKeyText.c_str(), "Error: ", kFailedToReadData}, message);
         if (!Close(key)) return Record(E_FAIL, __LINE__, {"OpenKey: ", kFailedToCloseKey}, message);
-        *name = NewBstrFromAnsi(buffer, strnlen(buffer, kNameChars));
+        *name = NewBstr(std::wstring(buffer, wcsnlen(buffer, kNameChars)));
         return S_OK;
     } catch (...) {
         return Record(E_FAIL, __LINE__, {"Error: ", kFailedToReadData}, message);

@@ -1,7 +1,9 @@
 // The registry manipulator: the object's registry methods, on top of its
-// error log. It holds no state of its own. Every method takes wide texts,
-// converts them to the ANSI code page itself, closes every key it opens, and
-// hands back one of its fixed messages through `message` on a failure.
+// error log. It holds no state of its own. Every method takes wide texts
+// and hands them to the registry as they are (the registry keeps Unicode),
+// closes every key it opens, and hands back one of its fixed messages
+// through `message` on a failure. Keys are reached through platform/keys,
+// which judges them where an administrator's policy applies.
 #pragma once
 #include "errorlog/errorlog.h"
 #include <initializer_list>
@@ -12,8 +14,8 @@ public:
     ~QVRegistryManip() override = default;
 
     // Steps of CreateKeyWithValue. `valueName` may be null: the key's default value.
-    HRESULT CreateKey(HKEY root, const char* subKey, const char*& message, HKEY* key);
-    HRESULT SetValue(HKEY key, const char* valueName, const char* data, DWORD type, const char*& message);
+    HRESULT CreateKey(HKEY root, const wchar_t* subKey, const char*& message, HKEY* key);
+    HRESULT SetValue(HKEY key, const wchar_t* valueName, BSTR data, DWORD type, const char*& message);
 
     HRESULT CreateKeyWithValue(HKEY root, BSTR bstrSubKey, BSTR bstrValueName, BSTR bstrData, DWORD dwType,
                                const char*& message);

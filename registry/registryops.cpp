@@ -33,7 +33,7 @@ HRESULT QVFileIO::ConfineKey(HKEY root, BSTR subKey, Confinement::KeyAccess acce
     if (!Confined()) return S_OK;
     ArgCopy copy(subKey);
     const std::string text = ToAnsi(copy.get());
-    if (confinement_.AllowsKey(root, copy.get() ? text.c_str() : nullptr, access)) return S_OK;
+    if (confinement_.AllowsKey(root, copy.get(), access)) return S_OK;
     const std::string key = std::string(RootName(root)) + (text.empty() ? "" : "\\") + text;
     return RefuseByPolicy("bstrSubKey: ", key.c_str());
 }
@@ -43,11 +43,13 @@ HRESULT QVFileIO::ConfineKey(HKEY root, BSTR subKey, Confinement::KeyAccess acce
 // HRESULT sees the failure; then the administrator's policy judges the key
 // by the root the caller names. These operations have no catch-all message of
 // their own; only an allocation can throw on their way, and it is answered
-// with E_OUTOFMEMORY rather than left to escape the object.
+// with E_OUTOFMEMORY, recorded and described as every failure is, rather than
+// left to escape the object.
 template <class Call>
 HRESULT QVFileIO::RegistryOperation(lKEY_NAME kKey, BSTR subKey, Confinement::KeyAccess access, bool record,
                                      Call&& call) noexcept {
     try {
+        const JudgedCalls judged(Judge());
         HKEY root = nullptr;
         const char* message = kNoPredefinedKey;
         HRESULT hr = E_INVALIDARG;
@@ -55,14 +57,18 @@ HRESULT QVFileIO::RegistryOperation(lKEY_NAME kKey, BSTR subKey, Confinement::Ke
             if (FAILED(hr = ConfineKey(root, subKey, access))) return hr;
             hr = call(root, message);
         }
-        if (SUCCEEDED(hr)) return S_OK;
-        if (!message) message = "";
-        if (record) return Fail(hr, __LINE__, {"bstrSubKey: ", message});
-        ComErrorInfo(message);
-        return hr;
+        return SUCCEEDED(hr) ? S_OK : RegistryFailure(hr, message, record);
     } catch (...) {
-        return WithoutErrorInfo(E_OUTOFMEMORY);
+        return RegistryFailure(E_OUTOFMEMORY, kOutOfMemory, record);
     }
+}
+
+// The two reads hand the message over without a record.
+HRESULT QVFileIO::RegistryFailure(HRESULT hr, const char* message, bool record) noexcept {
+    if (!message) message = "";
+    if (record) return Fail(hr, __LINE__, {"bstrSubKey: ", message});
+    ComErrorInfo(message);
+    return hr;
 }
 
 STDMETHODIMP QVFileIO::CreateRegistryKey(lKEY_NAME kKey, BSTR bstrSubKey, BSTR bstrKeyValue, BSTR bstrKeyData,

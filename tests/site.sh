@@ -24,11 +24,22 @@ log="$prefix/drive_c/windows/QVFileIOLog.txt"
 failures=0
 run reg add "$zone\\intra" /v https /t REG_DWORD /d 1 /f >/dev/null
 
-pages='https://intranet.example.com/app https://a.corp.example.com/ https://intra.qvsite.test/
+# Names below corp.example.com: a label of 64 characters, and names of 254
+# and 253 characters of labels of 63.
+a63=$(printf '%063d' 0 | tr 0 a) b44=$(printf '%044d' 0 | tr 0 b)
+labels=$a63.$a63.$a63.
+# A page "TOP>FRAME>FRAME" is frames within frames: the last one's document
+# holds the object and is the page judged.
+pages="https://intranet.example.com/app https://a.corp.example.com/ https://intra.qvsite.test/
 https://intranet.example.com.evil.test/ https://evil-intranet.example.com/ https://intranet.example.com@evil.test/
 http://intranet.example.com/ https://intranet.example.com:8443/ https://evil.test/?https://intranet.example.com
-file:///C:/page.html about:blank'
-intranet='https://intranet.example.com\0https://*.corp.example.com'
+file:///C:/page.html about:blank
+https://intranet.example.com/app>https://evil.test/ad https://evil.test/>https://intranet.example.com/framed
+https://intra.qvsite.test/>https://intra.qvsite.test/a>https://evil.test/inner
+https://evil.test/>https://evil.test/b>https://intra.qvsite.test/inner
+https://evil.test%2fx.corp.example.com/ http://server.:8080/ http://server:8080/
+https://${a63}a.corp.example.com/ https://${labels}b$b44.corp.example.com/ https://$labels$b44.corp.example.com/"
+intranet='https://intranet.example.com\0https://*.corp.example.com\0http://server:8080'
 # Each policy (Sites, Zones; "-" for none) and the pages it allows, in the
 # order of $pages: w works, r refused.
 while read -r sites zones expected; do
@@ -47,18 +58,20 @@ while read -r sites zones expected; do
         w) [ "$got" = works ] ;;
         r) refused=$((refused + 1))
            [ "$got" = "refused 80070005 Refused by the administrator's policy" ] &&
-               [ "$(tr -d '\r' <"$log" | grep -cFx "URL: $page")" = 1 ] ;;
-        esac || { failures=$((failures + 1)); echo "FAIL: Sites $sites, Zones $zones: $page gave [$got]"; }
+               [ "$(tr -d '\r' <"$log" | grep -cFx "URL: ${page##*>}")" = 1 ] ;;
+        *) false ;;  # a row shorter than the pages
+        esac || { failures=$((failures + 1)); printf '%s\n' "FAIL: Sites $sites, Zones $zones: $page gave [$got]"; }
     done
     records=$(tr -d '\r' <"$log" 2>/dev/null | grep -c "^Error: Refused by the administrator's policy$")
-    [ "$records" = "$refused" ] || { failures=$((failures + 1)); echo "FAIL: $records records for $refused refusals"; }
+    [ "$records" = "$refused" ] || { failures=$((failures + 1)); printf '%s\n' "FAIL: Sites $sites, Zones $zones: $records records for $refused refusals"; }
 done <<EOF
-- - wwwwwwwwwww
-$intranet - wwrrrrrrrrr
-- 2 rrwrrrrrrrr
-- 1 rrrrrrrrrwr
-$intranet 3 wwwrrrrrrwr
-https://intranet.example.com/app\0https://*.*.example.com\0https://intranet.example.com:99999 - rrrrrrrrrrr
+- - wwwwwwwwwwwwwwwwwwwww
+$intranet - wwrrrrrrrrrrwrrrrwrrw
+- 2 rrwrrrrrrrrrrrwrrrrrr
+- 1 rrrrrrrrrwrrrrrrrrrrr
+$intranet 3 wwwrrrrrrwrrwrwrrwrrw
+https://intranet.example.com/app\0https://*.*.example.com\0https://intranet.example.com:99999 - rrrrrrrrrrrrrrrrrrrrr
+- 8 wwrwwwwwwrwwwwrrwwrrw
 EOF
 
 # A script of Windows Script Host has no page: a policy does not touch it.

@@ -2,15 +2,20 @@
 // each URL given, with Windows' own JScript engine set up the way a browser
 // sets it up, so that `new ActiveXObject` goes through the engine's safety
 // check of the object and the object meets the page's site.
-//   sitehost.exe SCRIPT URL...
-// Each URL is a page of its own (a new engine, site and browser). Before
-// its page's output the host prints "page: URL"; the script prints with
+//   sitehost.exe SCRIPT PAGE...
+// Each PAGE is a page of its own (a new engine, site and browser): a URL,
+// or frames within frames, "TOP>FRAME>...>FRAME", whose last frame runs the
+// script. As in a browser, the site gives the document that runs the script
+// (SID_SContainerDispatch) and the browser, which shows the top page
+// (SID_SWebBrowserApp). Before its page's output the host prints
+// "page: PAGE"; the script prints with
 // host.Echo(text). Exit status: 0 when every page's script ran to its end,
 // 1 when one stopped at an error (printed as "script error: ..."), 2 when
 // the engine could not be set up.
 #include <windows.h>
 #include <activscp.h>
 #include <dispex.h>
+#include <docobj.h>
 #include <objsafe.h>
 #include <servprov.h>
 #include <shlguid.h>
@@ -68,11 +73,19 @@ public:
 } host;
 
 // The page's site: the engine's, and through the engine the object's. It
-// answers the host's security manager and the browser, as a browser's does.
+// answers the host's security manager, the document and the browser, as a
+// browser's does.
 class Site : public IActiveScriptSite, public IServiceProvider, public IInternetHostSecurityManager {
 public:
-    explicit Site(const std::wstring& url) : browser_(NewFakeBrowser(url.data(), static_cast<UINT>(url.size()), S_OK)) {}
-    ~Site() { if (browser_) browser_->Release(); }
+    explicit Site(const std::wstring& page) {
+        const std::wstring top = page.substr(0, page.find(L'>')), frame = page.substr(page.rfind(L'>') + 1);
+        browser_ = NewFakeBrowser(top.data(), static_cast<UINT>(top.size()), S_OK);
+        document_ = NewFakeDocument(frame.data(), static_cast<UINT>(frame.size()), S_OK);
+    }
+    ~Site() {
+        if (browser_) browser_->Release();
+        if (document_) document_->Release();
+    }
     bool failed = false;
 
     STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
@@ -94,6 +107,7 @@ public:
         *object = nullptr;
         if (IsEqualGUID(service, SID_SInternetHostSecurityManager)) return QueryInterface(riid, object);
         if (IsEqualGUID(service, SID_SWebBrowserApp) && browser_) return browser_->QueryInterface(riid, object);
+        if (IsEqualGUID(service, SID_SContainerDispatch) && document_) return document_->QueryInterface(riid, object);
         return E_NOINTERFACE;
     }
 
@@ -160,6 +174,7 @@ public:
 
 private:
     IUnknown* browser_;
+    IUnknown* document_;
     LONG refs_ = 1;
 };
 

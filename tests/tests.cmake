@@ -137,6 +137,11 @@ set_tests_properties(logfallback PROPERTIES FIXTURES_REQUIRED unprivileged RESOU
 qv_add_test(script.links COMMAND sh ${CMAKE_SOURCE_DIR}/tests/links.sh ${WINE_PREFIX})
 set_tests_properties(script.links PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix)
 
+# A drive's root in every spelling, refused before anything on it is
+# touched: the drive is a link in the prefix's dosdevices, made from the shell.
+qv_add_test(script.roots COMMAND sh ${CMAKE_SOURCE_DIR}/tests/roots.sh ${WINE_PREFIX})
+set_tests_properties(script.roots PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix TIMEOUT 600)
+
 # The administrator's policy: spellings of places outside it refused, the
 # disk and the registry as they were; the policy's own cases.
 qv_add_test(confinement COMMAND sh ${CMAKE_SOURCE_DIR}/tests/confinement.sh ${WINE_PREFIX})
@@ -145,6 +150,11 @@ set_tests_properties(confinement PROPERTIES FIXTURES_REQUIRED registered RESOURC
 # A real full disk: a tmpfs mounted by root (exit 77, skipped, where refused).
 qv_add_test(diskfull COMMAND sh ${CMAKE_SOURCE_DIR}/tests/diskfull.sh ${WINE_PREFIX})
 set_tests_properties(diskfull PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix SKIP_RETURN_CODE 77)
+
+# The script host killed at random instants while it overwrites a file with
+# Write and with CopyFile: every time the file holds one text or the other.
+qv_add_test(killwrite COMMAND sh ${CMAKE_SOURCE_DIR}/tests/killwrite.sh ${WINE_PREFIX})
+set_tests_properties(killwrite PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix TIMEOUT 900)
 
 # The workstation: the stand-in helper Ormik.exe is built here, and the
 # script is given its folder.
@@ -234,3 +244,14 @@ set_tests_properties(reference.examples PROPERTIES FIXTURES_REQUIRED registered 
 # Every test of this tree runs Wine at this tree's width.
 get_property(QV_ALL_TESTS DIRECTORY PROPERTY TESTS)
 set_tests_properties(${QV_ALL_TESTS} PROPERTIES ENVIRONMENT "WINEARCH=${WINE_ARCH};QV_RUN32=${QV_RUN32}")
+
+# The ways out of the policy that need links the object never makes (a
+# registry link is made by tests/reglink.exe), and a folder switched for a
+# link beside a bounded number of calls.
+add_executable(reglink tests/reglink.cpp)
+target_compile_definitions(reglink PRIVATE ${WIN_DEFINES})
+target_link_options(reglink PRIVATE ${STATIC_RUNTIME} -municode)
+add_dependencies(qvtests reglink)
+qv_add_test(wayout COMMAND sh ${CMAKE_SOURCE_DIR}/tests/wayout.sh ${WINE_PREFIX} 1000 $<TARGET_FILE:reglink>)
+set_tests_properties(wayout PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix TIMEOUT 1200
+                     ENVIRONMENT "WINEARCH=${WINE_ARCH};QV_RUN32=${QV_RUN32}")

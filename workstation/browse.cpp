@@ -3,7 +3,7 @@
 // string; an item that is not a file-system folder gives "\\" and its
 // display name.
 #include "object/qvfileio.h"
-#include <cstring>
+#include <cwchar>
 
 namespace {
 
@@ -16,12 +16,12 @@ struct ComApartment {
 
 }  // namespace
 
-HRESULT QVFileIO::ShowFolderDialog(HWND owner, const char* title, UINT flags, BSTR* result, const char*& message) {
+HRESULT QVFileIO::ShowFolderDialog(HWND owner, const wchar_t* title, UINT flags, BSTR* result, const char*& message) {
     try {
         unique_bstr chosen(::SysAllocStringLen(nullptr, 0));
         if (!chosen) throw std::bad_alloc();
-        char displayName[MAX_PATH] = {};
-        char path[MAX_PATH] = {};
+        wchar_t displayName[MAX_PATH] = {};
+        wchar_t path[MAX_PATH] = {};
         // S_FALSE, an apartment already there, is success.
         if (FAILED(win32.CoInitialize(nullptr))) {
             message = "Failed to CoInitialize COM";
@@ -34,19 +34,19 @@ HRESULT QVFileIO::ShowFolderDialog(HWND owner, const char* title, UINT flags, BS
             message = "Failed to get the shell's allocater";
             return Report(E_FAIL, __LINE__, {"lpMalloc: ", message});
         }
-        BROWSEINFOA settings = {};
+        BROWSEINFOW settings = {};
         settings.hwndOwner = owner;
         settings.pszDisplayName = displayName;
         settings.lpszTitle = title;
         settings.ulFlags = flags;
-        const PIDLIST_ABSOLUTE item = win32.SHBrowseForFolderA(&settings);
+        const PIDLIST_ABSOLUTE item = win32.SHBrowseForFolderW(&settings);
         if (item) {
-            if (win32.SHGetPathFromIDListA(item, path)) {
+            if (win32.SHGetPathFromIDListW(item, path)) {
                 if (!path[0]) Report(S_OK, __LINE__, {"bstrPath: ", "No path was chosen from the dialog"});
-                chosen.reset(NewBstrFromAnsi(path, strnlen(path, sizeof path)));
+                chosen.reset(NewBstr(std::wstring(path, wcsnlen(path, MAX_PATH))));
             } else {
                 // Not a file-system folder: a computer of the network, say.
-                chosen.reset(NewBstrFromAnsi("\\\\" + std::string(displayName, strnlen(displayName, sizeof displayName))));
+                chosen.reset(NewBstr(L"\\\\" + std::wstring(displayName, wcsnlen(displayName, MAX_PATH))));
             }
             allocator->Free(item);
         }
@@ -62,10 +62,9 @@ STDMETHODIMP QVFileIO::BrowseAllDrives(BSTR bstrDlgText, BSTR* bstrpath) {
     if (!bstrpath) return E_POINTER;
     return Guarded("Error: ", kFailedToLoadDialog, [&] {
         ArgCopy text(bstrDlgText);
-        const std::string title = ToAnsi(text.get());
         BSTR chosen = nullptr;
         const char* message = "";
-        const HRESULT hr = ShowFolderDialog(nullptr, text.get() ? title.c_str() : nullptr, 0, &chosen, message);
+        const HRESULT hr = ShowFolderDialog(nullptr, text.get(), 0, &chosen, message);
         unique_bstr owner(chosen);  // freed when handed back with a failure
         if (FAILED(hr)) return Fail(hr, __LINE__, {"Error: ", message});
         *bstrpath = owner.release();

@@ -1,29 +1,29 @@
 // GetScriptPath and GetWorkstationName: where a script runs. Neither writes
-// a record to the log.
+// a record to the log, but for GetScriptPath's only failure.
 #include "object/qvfileio.h"
-#include <cstring>
+#include <cwchar>
 
 namespace {
 const WORD kSocketsVersion = MAKEWORD(2, 2);
-// gethostname is offered this much of the 260-byte buffer.
+// The host name is offered this much of the 260-character buffer.
 const int kHostNameOffer = 256;
 }  // namespace
 
 STDMETHODIMP QVFileIO::GetScriptPath(BSTR* bstrData) {
     if (!bstrData) return E_POINTER;
-    char path[MAX_PATH] = {};
-    // Without a directory, the profile functions look in the Windows directory.
-    win32.GetPrivateProfileStringA("Workstation", "ServerPath", "", path, MAX_PATH, "wkstn.ini");
-    win32.CharUpperA(path);
-    // Only drive C alone stands for the default script directory.
-    if (lstrcmpA(path, "C:") == 0) strcpy(path, "C:\\qvane");
-    // No failure path but the allocation of the result, which the frame's
-    // catch-all does not cover here.
+    // No failure path but memory running out, which has no catch-all
+    // message of its own here.
     try {
-        *bstrData = NewBstrFromAnsi(path, strlen(path));
+        wchar_t path[MAX_PATH] = {};
+        // Without a directory, the profile functions look in the Windows directory.
+        win32.GetPrivateProfileStringW(L"Workstation", L"ServerPath", L"", path, MAX_PATH, L"wkstn.ini");
+        win32.CharUpperW(path);
+        // Only drive C alone stands for the default script directory.
+        if (wcscmp(path, L"C:") == 0) wcscpy(path, L"C:\\qvane");
+        *bstrData = NewBstr(path);
         return S_OK;
     } catch (...) {
-        return WithoutErrorInfo(E_OUTOFMEMORY);
+        return Fail(E_OUTOFMEMORY, __LINE__, {"bstrData: ", kOutOfMemory});
     }
 }
 
@@ -36,10 +36,10 @@ STDMETHODIMP QVFileIO::GetWorkstationName(BSTR* bstrName) {
             win32.WSACleanup();
             return S_OK;
         }
-        char name[MAX_PATH] = {};
-        win32.gethostname(name, kHostNameOffer);  // a failure leaves the text empty
+        wchar_t name[MAX_PATH] = {};
+        win32.GetHostNameW(name, kHostNameOffer);  // a failure leaves the text empty
         win32.WSACleanup();
-        *bstrName = NewBstrFromAnsi(name, strnlen(name, MAX_PATH));
+        *bstrName = NewBstr(std::wstring(name, wcsnlen(name, MAX_PATH)));
         return S_OK;
     } catch (...) {
         ComErrorInfo("Failed to get the workstation name of the local machine.");

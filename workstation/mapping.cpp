@@ -6,14 +6,14 @@
 #include "object/qvfileio.h"
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
+#include <cwchar>
 
 namespace {
 
 const char kFailedToMap[] = "Failed to map the network drive";
-const char kProgramFiles[] = "downloaded program files";
+const wchar_t kProgramFiles[] = L"downloaded program files";
 // The script command has room for two paths and their quotes.
-const size_t kCommandBytes = 524;
+const size_t kCommandChars = 524;
 const HRESULT kPathTooLong = HResultFromWin32(ERROR_FILENAME_EXCED_RANGE);
 
 const char* SpawnMessage(int error) {
@@ -29,8 +29,9 @@ const char* SpawnMessage(int error) {
 
 // Formats into `buffer`; false when the result does not fit.
 template <size_t N>
-bool Compose(char (&buffer)[N], const char* format, const char* a, const char* b = "", const char* c = "") {
-    const int length = snprintf(buffer, N, format, a, b, c);
+bool Compose(wchar_t (&buffer)[N], const wchar_t* format, const wchar_t* a, const wchar_t* b = L"",
+             const wchar_t* c = L"") {
+    const int length = swprintf(buffer, N, format, a, b, c);
     return length >= 0 && static_cast<size_t>(length) < N;
 }
 
@@ -45,16 +46,17 @@ STDMETHODIMP QVFileIO::MapNetworkDrive(BSTR bstrServerPath, BSTR bstrSubKey, BST
         HRESULT hr = Validate(server.get(), 1, "bstrFullPath: ", kInvalidPathName);
         if (FAILED(hr)) return hr;
         if (*bstrDrive) return Fail(E_INVALIDARG, __LINE__, {"bstrDrive: ", kOutParameterNotNull});
-        std::string path = ToAnsi(server.get());
-        if (FAILED(hr = ConfineAction(confinement_.AllowsDriveMapping(), "bstrServerPath: ", path.c_str()))) return hr;
-        if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\')
+        std::wstring path(server.get(), server.length());
+        if (FAILED(hr = ConfineAction(confinement_.AllowsDriveMapping(), "bstrServerPath: ", ToAnsi(path).c_str())))
+            return hr;
+        if (path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\')
             return MapThroughScript(server.get(), subKey.get(), regValue.get(), driveValue.get(), successValue.get(),
                                     bstrDrive);
 
         // A local path: one trailing backslash goes, and the drive is asked
         // for its free space only to learn whether it is ready.
-        if (!path.empty() && path.back() == '\\') path.pop_back();
-        unique_bstr drive(NewBstrFromAnsi(path));
+        if (!path.empty() && path.back() == L'\\') path.pop_back();
+        unique_bstr drive(NewBstr(path));
         long freeSpace = 0;
         if (Nested()->GetFreeDiskSpace(drive.get(), &freeSpace) == HResultFromWin32(ERROR_NOT_READY))
             return Fail(E_FAIL, __LINE__, {"Error: ", "The drive or device is not ready for reading"});
@@ -65,8 +67,12 @@ STDMETHODIMP QVFileIO::MapNetworkDrive(BSTR bstrServerPath, BSTR bstrSubKey, BST
 
 HRESULT QVFileIO::MapThroughScript(BSTR bstrServerPath, BSTR bstrSubKey, BSTR bstrRegValue, BSTR bstrDriveRegValue,
                                    BSTR bstrSuccessRegValue, BSTR* bstrDrive) {
+    // The hand-shake key is one the script names, writes and deletes: the
+    // administrator's policy judges it as such a key.
+    HRESULT hr = ConfineKey(HKEY_LOCAL_MACHINE, bstrSubKey, Confinement::KeyAccess::DeleteKey);
+    if (FAILED(hr)) return hr;
     const char* message = "";
-    HRESULT hr = CreateKeyWithValue(HKEY_LOCAL_MACHINE, bstrSubKey, bstrRegValue, bstrServerPath, REG_SZ, message);
+    hr = CreateKeyWithValue(HKEY_LOCAL_MACHINE, bstrSubKey, bstrRegValue, bstrServerPath, REG_SZ, message);
     if (FAILED(hr)) return Fail(hr, __LINE__, {"bstrSubKey: ", message});
 
     // The script host of the Windows 9x family lives in the Windows
@@ -78,40 +84,42 @@ HRESULT QVFileIO::MapThroughScript(BSTR bstrServerPath, BSTR bstrSubKey, BSTR bs
         Report(S_OK, __LINE__, {"lpVersionInfo: ", "Failed to get the OS version info..  using NT platform as default"});
     else
         windows9x = version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
-    char windows[MAX_PATH] = {}, system[MAX_PATH] = {};
-    const UINT windowsLength = win32.GetWindowsDirectoryA(windows, MAX_PATH);
-    const UINT systemLength = windows9x ? 0 : win32.GetSystemDirectoryA(system, MAX_PATH);
-    char hostPath[MAX_PATH], settingsPath[MAX_PATH];
+    wchar_t windows[MAX_PATH] = {}, system[MAX_PATH] = {};
+    const UINT windowsLength = win32.GetWindowsDirectoryW(windows, MAX_PATH);
+    const UINT systemLength = windows9x ? 0 : win32.GetSystemDirectoryW(system, MAX_PATH);
+    wchar_t hostPath[MAX_PATH], settingsPath[MAX_PATH];
     // Paths too long for their buffers are refused, never cut into another.
     if (windowsLength == 0 || windowsLength >= MAX_PATH || (!windows9x && (systemLength == 0 || systemLength >= MAX_PATH)) ||
-        !Compose(hostPath, "%s\\%s", windows9x ? windows : system, "wscript.exe") ||
-        !Compose(settingsPath, "%s\\%s\\%s", windows, kProgramFiles, "qvfileio.inf"))
+        !Compose(hostPath, L"%ls\\%ls", windows9x ? windows : system, L"wscript.exe") ||
+        !Compose(settingsPath, L"%ls\\%ls\\%ls", windows, kProgramFiles, L"qvfileio.inf"))
         return Fail(kPathTooLong, __LINE__,
-                    {"szQVFileioINIPath: ", windows, "Error: ", "The Windows directory is too long for the script's paths"});
+                    {"szQVFileioINIPath: ", ToAnsi(windows).c_str(), "Error: ",
+                     "The Windows directory is too long for the script's paths"});
 
-    char script[MAX_PATH] = {};
-    if (win32.GetPrivateProfileStringA("QVANE", "MappingScript", "", script, MAX_PATH, settingsPath) == 0)
+    wchar_t script[MAX_PATH] = {};
+    if (win32.GetPrivateProfileStringW(L"QVANE", L"MappingScript", L"", script, MAX_PATH, settingsPath) == 0)
         return Fail(E_PENDING, __LINE__,
-                    {"szQVFileioINIPath: ", settingsPath, "Error: ", "No ini file entry was found"});
+                    {"szQVFileioINIPath: ", ToAnsi(settingsPath).c_str(), "Error: ", "No ini file entry was found"});
 
     // A script whose path does not fit (a name the settings file cut at its
     // buffer's end, say) is refused rather than run under another name.
     // Both paths are quoted whole: a backslash before a quote would be read
     // as a literal quote, and the host would be given a path that does not
     // exist.
-    char scriptPath[MAX_PATH], command[kCommandBytes];
-    if (!Compose(scriptPath, "%s\\%s\\%s", windows, kProgramFiles, script) ||
-        !Compose(command, "\"%s\" \"%s\"", hostPath, scriptPath))
+    wchar_t scriptPath[MAX_PATH], command[kCommandChars];
+    if (!Compose(scriptPath, L"%ls\\%ls\\%ls", windows, kProgramFiles, script) ||
+        !Compose(command, L"\"%ls\" \"%ls\"", hostPath, scriptPath))
         return Fail(kPathTooLong, __LINE__,
-                    {"szQVFileioINIPath: ", settingsPath, "Error: ", "The mapping script's path is too long"});
-    const char* const arguments[] = {command, nullptr};
+                    {"szQVFileioINIPath: ", ToAnsi(settingsPath).c_str(), "Error: ", "The mapping script's path is too long"});
+    const wchar_t* const arguments[] = {command, nullptr};
     errno = 0;
     // The exit status is not examined, unless it is negative: then it cannot
     // be told from a start that failed.
-    if (static_cast<int>(win32.spawnv(_P_WAIT, hostPath, arguments)) < 0) {
+    if (static_cast<int>(win32.wspawnv(_P_WAIT, hostPath, arguments)) < 0) {
         const char* spawnMessage = SpawnMessage(errno);
         Report(E_FAIL, __LINE__,
-               {"szWinScriptHostPath: ", hostPath, "  szScriptCmd: ", command, "Error: ", spawnMessage});
+               {"szWinScriptHostPath: ", ToAnsi(hostPath).c_str(), "  szScriptCmd: ", ToAnsi(command).c_str(), "Error: ",
+                spawnMessage});
         ComErrorInfo(spawnMessage);
         return Fail(E_FAIL, __LINE__, {"Error: ", kFailedToMap});
     }

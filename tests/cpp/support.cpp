@@ -138,3 +138,9 @@ void QVFileIOTest::SetUp() {
 }
 
 void QVFileIOTest::TearDown() { object.reset(); }
+
+std::string AnsiOf(const wchar_t* name) {
+    char buffer[4 * MAX_PATH] = {};
+    if (name) ::WideCharToMultiByte(CP_ACP, 0, name, -1, buffer, sizeof buffer, nullptr, nullptr);
+    return buffer;
+}

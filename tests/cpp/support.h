@@ -54,6 +54,9 @@ struct ErrorInfo {
 ErrorInfo TakeErrorInfo();
 
 std::string Hex(HRESULT hr);
+// A name that the product handed to the system, in the ANSI code page, to
+// compare with a test's own paths.
+std::string AnsiOf(const wchar_t* name);
 
 // A fresh directory below the temporary directory, removed afterwards.
 class ScratchDir {

@@ -3,6 +3,7 @@
 // shows it as a plain file. Windows' view is pinned through the seam.
 #include "support.h"
 #include <cwchar>
+#include <functional>
 
 namespace {
 
@@ -91,4 +92,67 @@ TEST_F(ConfinementTest, BadEntriesAllowNothingTheyShouldNot) {
     EXPECT_EQ(E_ACCESSDENIED, confined->Read(Bstr(std::string(260, 'x')), text.put()));
     EXPECT_EQ(E_ACCESSDENIED, confined->CreateRegistryKey(QV_KEY_CURRENT_USER, Bstr(L"Software\\NoRoot"), Bstr(L"v"),
                                                           Bstr(L"x"), QV_REG_SZ));
+}
+
+namespace {
+
+// A part of a path swapped between the look at its folder's listing and
+// its open: what opens is not the entry listed. Pinned through the seam,
+// since no interleaving can be chosen from outside: the part whose final
+// path ends in `g_swapped` reports another file number when opened.
+std::wstring g_swapped;
+NtQueryInformationFileFn g_numbers;
+NTSTATUS NTAPI SwappedNumber(HANDLE file, PIO_STATUS_BLOCK io, PVOID info, ULONG length, int type) {
+    const NTSTATUS status = g_numbers(file, io, info, length, type);
+    wchar_t path[MAX_PATH * 2] = {};
+    const DWORD size = ::GetFinalPathNameByHandleW(file, path, MAX_PATH * 2, 0);
+    const size_t tail = g_swapped.size();
+    if (status == 0 && type == kFileInternalInformation && size >= tail && _wcsicmp(path + size - tail, g_swapped.c_str()) == 0)
+        ++static_cast<LARGE_INTEGER*>(info)->QuadPart;
+    return status;
+}
+
+}  // namespace
+
+TEST_F(ConfinementTest, PartSwappedBeforeItsOpenIsRefusedWhereTheCallActs) {
+    ScratchDir dir;
+    ::CreateDirectoryA((dir / "allowed").c_str(), nullptr);
+    ::CreateDirectoryA((dir / "allowed\\sub").c_str(), nullptr);
+    const std::string file = dir / "allowed\\sub\\f.txt";
+    ScopedKey policy(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\QVFileIO");
+    const std::wstring folders = Bstr(dir / "allowed").str() + L'\0';
+    policy.Set(L"Folders", REG_MULTI_SZ, folders.c_str(), (folders.size() + 1) * sizeof(wchar_t));
+    com_ptr<IClassFactory> factory;
+    com_ptr<IQVFileIO> confined;
+    ASSERT_EQ(S_OK, DllGetClassObject(CLSID_QVFileIO, IID_IClassFactory, factory.put_void()));
+    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IQVFileIO, confined.put_void()));
+    g_numbers = win32.NtQueryInformationFile;
+    ScopedWin32Override<decltype(win32.NtQueryInformationFile)> numbers(win32.NtQueryInformationFile, &SwappedNumber);
+    const Bstr path(file), copy(dir / "allowed\\copy.txt");
+    const struct {
+        const char* what;
+        std::function<HRESULT()> call;
+    } calls[] = {
+        {"Read", [&] { Bstr text; return confined->Read(path, text.put()); }},
+        {"Write", [&] { return confined->Write(Bstr(L"new"), path, VARIANT_TRUE, VARIANT_FALSE, VARIANT_FALSE); }},
+        {"Append", [&] { return confined->Append(Bstr(L"new"), path, VARIANT_FALSE, VARIANT_FALSE, VARIANT_FALSE); }},
+        {"SetAsHidden", [&] { return confined->SetAsHidden(path); }},
+        {"DeleteFile", [&] { return confined->DeleteFile(path); }},
+        {"CopyFile", [&] { return confined->CopyFile(path, copy, VARIANT_FALSE, VARIANT_FALSE); }},
+        {"MoveFileOrDirectory", [&] { return confined->MoveFileOrDirectory(path, copy); }},
+        {"GetDirectoryContents", [&] { Bstr found; return confined->GetDirectoryContents(Bstr(dir / "allowed\\sub\\*"), 1, 1, found.put()); }},
+    };
+    for (const wchar_t* swapped : {L"\\allowed\\sub", L"\\allowed\\sub\\f.txt"}) {
+        g_swapped = swapped;
+        for (const auto& c : calls) {
+            if (&c == &calls[7] && wcslen(swapped) > 13) continue;  // a listing opens no file
+            WriteBytes(file, "old");
+            DeleteLog();
+            EXPECT_TRUE(FAILED(c.call())) << c.what << " with " << AnsiOf(swapped) << " swapped";
+            EXPECT_EQ("old", ReadBytes(file)) << c.what;
+            EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA((dir / "allowed\\copy.txt").c_str())) << c.what;
+            const std::string log = ReadLogBytes();
+            EXPECT_NE(std::string::npos, log.find("szFinalPath: " + dir.path() + AnsiOf(swapped))) << c.what;
+        }
+    }
 }

@@ -51,3 +51,36 @@ TEST_F(DeviceTest, WritingOperationsRefuseDeviceNames) {
         EXPECT_EQ(1, exists) << name;
     }
 }
+
+TEST_F(DeviceTest, SizeAndTimesRefuseDeviceNames) {
+    ScratchDir dir;
+    IQVFileIO* qv = object.get();
+    using Getter = HRESULT (STDMETHODCALLTYPE IQVFileIO::*)(BSTR, BSTR*);
+    auto time = [qv](Getter getter) {
+        return [qv, getter](BSTR p) {
+            Bstr text;
+            return (qv->*getter)(p, text.put());
+        };
+    };
+    const struct {
+        std::function<HRESULT(BSTR)> call;
+        const char* message;
+    } cases[] = {
+        {[qv](BSTR p) { long size = -1; return qv->GetFileSize(p, &size); }, "Failed to get the file size"},
+        {time(&IQVFileIO::GetCreationDate), "Failed to get the file's creation date"},
+        {time(&IQVFileIO::GetCreationTime), "Failed to get the file's creation time"},
+        {time(&IQVFileIO::GetLastAccessedDate), "Failed to get the last accessed date"},
+        {time(&IQVFileIO::GetLastAccessedTime), "Failed to get the last accessed time"},
+        {time(&IQVFileIO::GetLastModifiedDate), "Failed to get the last modified date"},
+        {time(&IQVFileIO::GetLastModifiedTime), "Failed to get the last modified time"},
+    };
+    for (const std::string& device : {dir / "nul", std::string("CON"), dir / "com1.txt"}) {
+        for (const auto& c : cases) {
+            DeleteLog();
+            EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INVALID_NAME), c.call(Bstr(device))) << c.message << " " << device;
+            EXPECT_EQ(Bstr(std::string(c.message)).str(), TakeErrorInfo().description) << device;
+            EXPECT_EQ((std::vector<std::string>{"8007007B bstrFullpath: " + device, "8007007B Error: " + std::string(c.message)}),
+                      LogLines()) << device;
+        }
+    }
+}

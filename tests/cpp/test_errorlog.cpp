@@ -394,6 +394,27 @@ TEST_F(ErrorLogTest, FailedWriteDropsTheRestOfTheRecord) {
     EXPECT_EQ(full + full, ReadLogBytes());
 }
 
+// A record cut off where it stood (the process ended in the middle of its
+// write) is followed by the next failure's record, whole: it opens with a
+// line end of its own, so it starts on a line of its own wherever the cut
+// fell.
+TEST_F(ErrorLogTest, CutOffRecordIsFollowedByAWholeOne) {
+    ErrorLog log;
+    log.ErrorReport(E_INVALIDARG, "a.cpp", 1, 0, "a: ", "1", "b: ", "2", "END");
+    const std::string full = ReadLogBytes();
+    for (size_t cut : {size_t(1), size_t(9), full.find("\r\r\n") + 1, full.find("b: ") + 1, full.size() - 1}) {
+        WriteBytes(LogFilePath(), full.substr(0, cut));
+        log.ErrorReport(E_INVALIDARG, "a.cpp", 1, 0, "a: ", "1", "b: ", "2", "END");
+        const std::vector<LogRecord> records = ReadLog();
+        ASSERT_FALSE(records.empty()) << cut;
+        const LogRecord& last = records.back();
+        EXPECT_EQ("1/3/2005   9:5:7 ", last.time) << cut;
+        EXPECT_EQ("80070057", last.hresult) << cut;
+        EXPECT_EQ((std::vector<std::string>{"a: 1", "b: 2"}), last.pieces) << cut;
+        EXPECT_EQ(full, ReadLogBytes().substr(cut)) << cut;
+    }
+}
+
 // Four processes of this program report 1,000 failures each at the same
 // time: every line of the log is whole, every record's lines are there, and
 // they stand together in their order.

@@ -16,17 +16,17 @@ struct Refused {
         ::SetLastError(error);
         return FALSE;
     }
-    static BOOL WINAPI FindNext(HANDLE search, LPWIN32_FIND_DATAA data) { return Fail(); }
+    static BOOL WINAPI FindNext(HANDLE search, LPWIN32_FIND_DATAW data) { return Fail(); }
     static BOOL WINAPI FindClose(HANDLE search) {
         ::FindClose(search);  // the real handle still goes
         return Fail();
     }
-    static DWORD WINAPI Attributes(LPCSTR name) {
-        if (path != name) return ::GetFileAttributesA(name);
+    static DWORD WINAPI Attributes(LPCWSTR name) {
+        if (path != AnsiOf(name)) return ::GetFileAttributesW(name);
         ::SetLastError(error);
         return INVALID_FILE_ATTRIBUTES;
     }
-    static BOOL WINAPI Delete(LPCSTR name) { return path == name ? Fail() : ::DeleteFileA(name); }
+    static BOOL WINAPI Delete(LPCWSTR name) { return path == AnsiOf(name) ? Fail() : ::DeleteFileW(name); }
 };
 std::string Refused::path;
 DWORD Refused::error;
@@ -63,7 +63,7 @@ TEST_F(ListingTest, SearchThatBreaksOffOrCannotClose) {
     Touch(dir / "a.txt");
     Refused::error = ERROR_NOT_ENOUGH_MEMORY;
     {
-        ScopedWin32Override<decltype(win32.FindNextFileA)> fake(win32.FindNextFileA, &Refused::FindNext);
+        ScopedWin32Override<decltype(win32.FindNextFileW)> fake(win32.FindNextFileW, &Refused::FindNext);
         BSTR sentinel = reinterpret_cast<BSTR>(0x1234);
         BSTR listing = sentinel;
         EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_NOT_ENOUGH_MEMORY),
@@ -88,7 +88,7 @@ TEST_F(ListingTest, SearchPassesOverAnEntryHeldBySystem) {
     Touch(dir / "y.txt");
     Refused::path = dir / "held";
     Refused::error = ERROR_SHARING_VIOLATION;
-    ScopedWin32Override<decltype(win32.GetFileAttributesA)> fake(win32.GetFileAttributesA, &Refused::Attributes);
+    ScopedWin32Override<decltype(win32.GetFileAttributesW)> fake(win32.GetFileAttributesW, &Refused::Attributes);
     Bstr found;
     EXPECT_EQ(S_OK, object->FindFileOrDirectory(Bstr(dir.path()), Bstr(L"*.txt"), found.put()));
     EXPECT_EQ(Bstr(dir / "y.txt").str(), found.str());
@@ -172,7 +172,7 @@ TEST_F(ListingTest, ChildThatCannotBeDeletedStaysAsItWas) {
     ::SetFileAttributesA(stuck.c_str(), FILE_ATTRIBUTE_READONLY);
     Refused::path = stuck;
     Refused::error = ERROR_SHARING_VIOLATION;
-    ScopedWin32Override<decltype(win32.DeleteFileA)> fake(win32.DeleteFileA, &Refused::Delete);
+    ScopedWin32Override<decltype(win32.DeleteFileW)> fake(win32.DeleteFileW, &Refused::Delete);
 
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_DIR_NOT_EMPTY), object->DeleteDirectory(Bstr(tree), 1, 1));
     EXPECT_EQ(L"Failed to delete the directory", Description());

@@ -5,10 +5,10 @@
 
 namespace {
 
-// The size that FindFirstFileA reports for every file.
+// The size that FindFirstFileW reports for every file.
 unsigned long long fakeSize;
-HANDLE WINAPI FindWithSize(LPCSTR name, LPWIN32_FIND_DATAA data) {
-    const HANDLE search = ::FindFirstFileA(name, data);
+HANDLE WINAPI FindWithSize(LPCWSTR name, LPWIN32_FIND_DATAW data) {
+    const HANDLE search = ::FindFirstFileW(name, data);
     data->nFileSizeHigh = static_cast<DWORD>(fakeSize >> 32);
     data->nFileSizeLow = static_cast<DWORD>(fakeSize);
     return search;
@@ -77,7 +77,7 @@ TEST_F(PropertiesTest, DatesAndTimesWithoutLeadingZeros) {
 }
 
 TEST_F(PropertiesTest, SizeOfTwoGigabytesOrMoreIsRefused) {
-    ScopedWin32Override<decltype(win32.FindFirstFileA)> fake(win32.FindFirstFileA, &FindWithSize);
+    ScopedWin32Override<decltype(win32.FindFirstFileW)> fake(win32.FindFirstFileW, &FindWithSize);
     const struct {
         unsigned long long size;
         HRESULT hr;

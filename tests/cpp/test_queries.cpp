@@ -12,10 +12,10 @@ protected:
     ScratchDir dir;
 };
 
-// The volume geometry the next GetDiskFreeSpaceA reports, or its error.
+// The volume geometry the next GetDiskFreeSpaceW reports, or its error.
 struct DiskFake {
     static DWORD sectors, bytes, clusters, error;
-    static BOOL WINAPI Query(LPCSTR, LPDWORD s, LPDWORD b, LPDWORD c, LPDWORD t) {
+    static BOOL WINAPI Query(LPCWSTR, LPDWORD s, LPDWORD b, LPDWORD c, LPDWORD t) {
         if (error) {
             ::SetLastError(error);
             return FALSE;
@@ -27,7 +27,7 @@ struct DiskFake {
 DWORD DiskFake::sectors, DiskFake::bytes, DiskFake::clusters, DiskFake::error;
 
 TEST_F(QueriesTest, FreeSpaceIsComputedInBytesAndCapped) {
-    ScopedWin32Override<decltype(win32.GetDiskFreeSpaceA)> fake(win32.GetDiskFreeSpaceA, &DiskFake::Query);
+    ScopedWin32Override<decltype(win32.GetDiskFreeSpaceW)> fake(win32.GetDiskFreeSpaceW, &DiskFake::Query);
     struct { DWORD sectors, bytes, clusters; long expected; } cases[] = {
         {8, 512, 1000, 4096000},
         {8, 512, 524287, 2147479552},
@@ -44,7 +44,7 @@ TEST_F(QueriesTest, FreeSpaceIsComputedInBytesAndCapped) {
 }
 
 TEST_F(QueriesTest, DriveExistsDecidesByTheFreeSpaceResult) {
-    ScopedWin32Override<decltype(win32.GetDiskFreeSpaceA)> fake(win32.GetDiskFreeSpaceA, &DiskFake::Query);
+    ScopedWin32Override<decltype(win32.GetDiskFreeSpaceW)> fake(win32.GetDiskFreeSpaceW, &DiskFake::Query);
     struct { DWORD error; HRESULT hr; VARIANT_BOOL exists; const char* innerMessage; } cases[] = {
         {ERROR_NOT_READY, S_OK, 1, "Failed to determine disk space"},
         {ERROR_INVALID_DRIVE, S_OK, 0, "Failed to determine disk space"},
@@ -103,8 +103,8 @@ TEST_F(QueriesTest, FailingCloseFailsFileExists) {
 
 TEST_F(QueriesTest, UnreadableAttributesAreAFailureNeverSuccess) {
     static DWORD error;
-    ScopedWin32Override<decltype(win32.GetFileAttributesA)> failing(
-        win32.GetFileAttributesA, [](LPCSTR) __attribute__((stdcall)) -> DWORD {
+    ScopedWin32Override<decltype(win32.GetFileAttributesW)> failing(
+        win32.GetFileAttributesW, [](LPCWSTR) __attribute__((stdcall)) -> DWORD {
             ::SetLastError(error);
             return INVALID_FILE_ATTRIBUTES;
         });
@@ -128,13 +128,13 @@ TEST_F(QueriesTest, CreateDirReportsTheFailingComponent) {
     static int calls;
     calls = 0;
     // The second directory of the chain cannot be created.
-    ScopedWin32Override<decltype(win32.CreateDirectoryA)> failing(
-        win32.CreateDirectoryA, [](LPCSTR path, LPSECURITY_ATTRIBUTES sa) __attribute__((stdcall)) -> BOOL {
+    ScopedWin32Override<decltype(win32.CreateDirectoryW)> failing(
+        win32.CreateDirectoryW, [](LPCWSTR path, LPSECURITY_ATTRIBUTES sa) __attribute__((stdcall)) -> BOOL {
             if (++calls == 2) {
                 ::SetLastError(ERROR_ACCESS_DENIED);
                 return FALSE;
             }
-            return ::CreateDirectoryA(path, sa);
+            return ::CreateDirectoryW(path, sa);
         });
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED), object->CreateDir(Bstr(dir.path() + "\\a\\b\\c")));
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA((dir / "a").c_str())) << "what was created stays";
@@ -151,10 +151,10 @@ TEST_F(QueriesTest, AttributeOperationsWriteTheRightSet) {
     const std::string path = dir / "a.txt";
     WriteBytes(path, "x");
     static DWORD present, written;
-    ScopedWin32Override<decltype(win32.GetFileAttributesA)> reading(
-        win32.GetFileAttributesA, [](LPCSTR) __attribute__((stdcall)) -> DWORD { return present; });
-    ScopedWin32Override<decltype(win32.SetFileAttributesA)> writing(
-        win32.SetFileAttributesA, [](LPCSTR, DWORD value) __attribute__((stdcall)) -> BOOL {
+    ScopedWin32Override<decltype(win32.GetFileAttributesW)> reading(
+        win32.GetFileAttributesW, [](LPCWSTR) __attribute__((stdcall)) -> DWORD { return present; });
+    ScopedWin32Override<decltype(win32.SetFileAttributesW)> writing(
+        win32.SetFileAttributesW, [](LPCWSTR, DWORD value) __attribute__((stdcall)) -> BOOL {
             written = value;
             return TRUE;
         });
@@ -188,8 +188,8 @@ TEST_F(QueriesTest, DirectoryAttributesAreSetAndCleared) {
 TEST_F(QueriesTest, FailingAttributeWriteLeavesTwoRecords) {
     const std::string path = dir / "a.txt";
     WriteBytes(path, "x");
-    ScopedWin32Override<decltype(win32.SetFileAttributesA)> failing(
-        win32.SetFileAttributesA, [](LPCSTR, DWORD) __attribute__((stdcall)) -> BOOL {
+    ScopedWin32Override<decltype(win32.SetFileAttributesW)> failing(
+        win32.SetFileAttributesW, [](LPCWSTR, DWORD) __attribute__((stdcall)) -> BOOL {
             ::SetLastError(ERROR_ACCESS_DENIED);
             return FALSE;
         });

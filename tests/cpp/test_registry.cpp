@@ -16,12 +16,13 @@ LONG WINAPI FailClose(HKEY key) {
     keyLeft = key;
     return failure;
 }
-LONG WINAPI FailQueryInfo(HKEY, LPSTR, LPDWORD, LPDWORD, LPDWORD, LPDWORD, LPDWORD, LPDWORD, LPDWORD, LPDWORD,
+LONG WINAPI FailQueryInfo(HKEY, LPWSTR, LPDWORD, LPDWORD, LPDWORD, LPDWORD, LPDWORD, LPDWORD, LPDWORD, LPDWORD,
                           LPDWORD, PFILETIME) {
     return failure;
 }
-LONG WINAPI NameTooLong(HKEY, DWORD, LPSTR, LPDWORD, LPDWORD, LPSTR, LPDWORD, PFILETIME) { return ERROR_MORE_DATA; }
-LONG WINAPI ThrowOnSet(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD) { throw std::bad_alloc(); }
+LONG WINAPI NameTooLong(HKEY, DWORD, LPWSTR, LPDWORD, LPDWORD, LPWSTR, LPDWORD, PFILETIME) { return ERROR_MORE_DATA; }
+LONG WINAPI ThrowOnSet(HKEY, LPCWSTR, DWORD, DWORD, const BYTE*, DWORD) { throw std::bad_alloc(); }
+LONG WINAPI ThrowOnOpen(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY) { throw std::bad_alloc(); }
 
 struct Box {
     static int shown;
@@ -121,7 +122,7 @@ TEST_F(RegistryTest, CloseFailingAfterSuccess) {
 
 TEST_F(RegistryTest, CountThatCannotBeReadShowsItsBoxOnce) {
     failure = ERROR_ACCESS_DENIED;
-    ScopedWin32Override<decltype(win32.RegQueryInfoKeyA)> fake(win32.RegQueryInfoKeyA, &FailQueryInfo);
+    ScopedWin32Override<decltype(win32.RegQueryInfoKeyW)> fake(win32.RegQueryInfoKeyW, &FailQueryInfo);
     ScopedWin32Override<decltype(win32.MessageBoxA)> box(win32.MessageBoxA, &Box::Show);
     Box::shown = 0;
     long count = -7;
@@ -142,7 +143,7 @@ TEST_F(RegistryTest, CountThatCannotBeReadShowsItsBoxOnce) {
 
 TEST_F(RegistryTest, NameTooLongAndExceptionInsideAGuardedMethod) {
     {
-        ScopedWin32Override<decltype(win32.RegEnumKeyExA)> fake(win32.RegEnumKeyExA, &NameTooLong);
+        ScopedWin32Override<decltype(win32.RegEnumKeyExW)> fake(win32.RegEnumKeyExW, &NameTooLong);
         Bstr name;
         EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_MORE_DATA),
                   object->GetRegSubKeyName(QV_KEY_CURRENT_USER, Bstr(L"Software"), 0, name.put()));
@@ -150,13 +151,26 @@ TEST_F(RegistryTest, NameTooLongAndExceptionInsideAGuardedMethod) {
         EXPECT_EQ(std::wstring(kReadFailed, kReadFailed + strlen(kReadFailed)), Description());
     }
     DeleteLog();
-    ScopedWin32Override<decltype(win32.RegSetValueExA)> fake(win32.RegSetValueExA, &ThrowOnSet);
+    ScopedWin32Override<decltype(win32.RegSetValueExW)> fake(win32.RegSetValueExW, &ThrowOnSet);
     EXPECT_EQ(E_FAIL, object->CreateRegistryKey(QV_KEY_CURRENT_USER, Bstr(kKey), Bstr(L"v"), Bstr(L"d"), QV_REG_SZ));
     EXPECT_EQ(L"Failed to set the registry value.", Description());
     EXPECT_EQ((std::vector<std::string>{"80004005 hKey: Failed to set the registry value.",
                                         "80004005 bstrFilePath: Failed to set the registry value.",
                                         "80004005 bstrSubKey: Failed to set the registry value."}),
               LogLines());
+}
+
+// The reads' running out of memory is described, without a record, as
+// their every failure.
+TEST_F(RegistryTest, ReadsOutOfMemoryAreDescribed) {
+    ScopedWin32Override<decltype(win32.RegOpenKeyExW)> fake(win32.RegOpenKeyExW, &ThrowOnOpen);
+    Bstr text;
+    EXPECT_EQ(E_OUTOFMEMORY, object->ReadRegistryStringData(QV_KEY_CURRENT_USER, Bstr(kKey), Bstr(L"Text"), text.put()));
+    EXPECT_EQ(L"Not enough memory to complete the operation", Description());
+    long number = 0;
+    EXPECT_EQ(E_OUTOFMEMORY, object->ReadRegistryNumericData(QV_KEY_CURRENT_USER, Bstr(kKey), Bstr(L"Text"), &number));
+    EXPECT_EQ(L"Not enough memory to complete the operation", Description());
+    EXPECT_TRUE(ReadLog().empty());
 }
 
 }  // namespace

@@ -14,13 +14,16 @@ namespace {
 const wchar_t kIntranet[] = L"https://intranet.example.com";
 
 // A container's site: it answers a service provider, the host's security
-// manager, the browser and a client site with its document, each only when
-// given one. Lives on the stack and counts its references.
+// manager, the browser and its document, each only when given one; the
+// document as a client site's container (an <object> element's site), or
+// `served` through SID_SContainerDispatch (the site a script engine gives an
+// object it creates). Lives on the stack and counts its references.
 class FakeSite : public IServiceProvider, public IOleClientSite, public IOleContainer,
                  public IInternetHostSecurityManager {
 public:
-    FakeSite(IUnknown* browser, IUnknown* document, bool services, bool securityManager)
-        : services_(services || browser || securityManager), securityManager_(securityManager) {
+    FakeSite(IUnknown* browser, IUnknown* document, bool services, bool securityManager, bool served = false)
+        : services_(services || browser || securityManager || served), securityManager_(securityManager),
+          served_(served) {
         *browser_.put() = browser;
         *document_.put() = document;
     }
@@ -30,12 +33,13 @@ public:
         *object = nullptr;
         if (IsEqualIID(riid, IID_IUnknown)) *object = static_cast<IServiceProvider*>(this);
         if (IsEqualIID(riid, IID_IServiceProvider) && services_) *object = static_cast<IServiceProvider*>(this);
-        if (IsEqualIID(riid, IID_IOleClientSite) && document_) *object = static_cast<IOleClientSite*>(this);
-        if (IsEqualIID(riid, IID_IOleContainer) && document_) *object = static_cast<IOleContainer*>(this);
+        const bool clientSite = document_ && !served_;
+        if (IsEqualIID(riid, IID_IOleClientSite) && clientSite) *object = static_cast<IOleClientSite*>(this);
+        if (IsEqualIID(riid, IID_IOleContainer) && clientSite) *object = static_cast<IOleContainer*>(this);
         if (IsEqualIID(riid, IID_IInternetHostSecurityManager) && securityManager_)
             *object = static_cast<IInternetHostSecurityManager*>(this);
         // The container stands in for its document.
-        if (IsEqualIID(riid, IID_IHTMLDocument2) && document_) return document_->QueryInterface(riid, object);
+        if (IsEqualIID(riid, IID_IHTMLDocument2) && clientSite) return document_->QueryInterface(riid, object);
         if (!*object) return E_NOINTERFACE;
         AddRef();
         return S_OK;
@@ -45,6 +49,8 @@ public:
     STDMETHODIMP QueryService(REFGUID service, REFIID riid, void** object) override {
         *object = nullptr;
         if (IsEqualGUID(service, SID_SWebBrowserApp) && browser_) return browser_->QueryInterface(riid, object);
+        if (IsEqualGUID(service, SID_SContainerDispatch) && document_ && served_)
+            return document_->QueryInterface(riid, object);
         if (IsEqualGUID(service, SID_SInternetHostSecurityManager)) return QueryInterface(riid, object);
         return E_NOINTERFACE;
     }
@@ -65,7 +71,7 @@ public:
 
 private:
     com_ptr<IUnknown> browser_, document_;
-    bool services_, securityManager_;
+    bool services_, securityManager_, served_;
     ULONG refs_ = 0;
 };
 
@@ -90,6 +96,10 @@ TEST(SiteTest, OriginsComparedAsTheSystemParsesThem) {
     std::vector<std::wstring> manyThenIntranet = many;
     manyThenIntranet.push_back(kIntranet);
     const std::wstring longPath(8000, L'x');
+    // Names of 253 and 254 characters below corp.example.com, of labels up to 63.
+    const std::wstring label63(63, L'a'), labels = label63 + L'.' + label63 + L'.' + label63 + L'.';
+    const std::wstring name253 = labels + std::wstring(44, L'b') + L".corp.example.com",
+                       name254 = labels + std::wstring(45, L'b') + L".corp.example.com";
     const struct {
         std::wstring url;
         std::vector<std::wstring> sites;
@@ -144,6 +154,15 @@ TEST(SiteTest, OriginsComparedAsTheSystemParsesThem) {
         {L"https://intranet.example.com:0/", {L"https://intranet.example.com:0"}, false},
         {L"https://intranet.example.com/", {L"https://intranet.example.com:99999"}, false},
         {L"https://intranet.example.com/", {L""}, false},
+        // A host is a DNS name, or an IP address, or it matches nothing.
+        {L"https://evil.test%2fx.corp.example.com/", {L"https://*.corp.example.com"}, false},
+        {L"http://server.:8080/", {L"http://server:8080"}, false},
+        {L"https://a.corp.example.com./", {L"https://*.corp.example.com."}, true},
+        {L"https://" + name253 + L"/", {L"https://*.corp.example.com"}, true},
+        {L"https://" + name253 + L"./", {L"https://*.corp.example.com"}, true},
+        {L"https://" + name254 + L"/", {L"https://*.corp.example.com"}, false},
+        {L"https://" + label63 + L"a.corp.example.com/", {L"https://*.corp.example.com"}, false},
+        {L"http://10.0.0.5:8080/", {L"http://10.0.0.5:8080"}, true},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.listed, OriginListed(c.url.c_str(), c.sites))
@@ -180,6 +199,7 @@ TEST(SiteTest, ZonesAsTheSecurityManagerMapsThem) {
         {L"file:///C:/page.html", false, 1u << 0, true},
         {L"file:///C:/page.html", false, 0x1E, false},
         {L"https:intranet", false, 0xFFFFFFFF, false},  // no host: an invalid zone
+        {L"https://evil.test%2fx.qvsite.test/", false, 0xFFFFFFFF, false},  // no DNS name, whatever its zone
         {L"https://intra.qvsite.test/", false, 0, false},
         {L"https://intranet.example.com/", true, 1u << 1, true},
         {L"https://intra.qvsite.test/", true, 1u << 1, true},
@@ -200,7 +220,7 @@ TEST(SiteTest, ZonesAsTheSecurityManagerMapsThem) {
 }
 
 TEST(SiteTest, PageUrlFromTheContainer) {
-    const std::wstring intranet = L"https://intranet.example.com/app", evil = L"https://evil.test/";
+    const std::wstring intranet = L"https://intranet.example.com/app";
     const std::wstring withNul(L"https://intranet.example.com\0.evil.test/", 41);
     const struct {
         const char* what;
@@ -209,23 +229,26 @@ TEST(SiteTest, PageUrlFromTheContainer) {
         bool services, securityManager;
         const wchar_t* url;  // null: none can be had
         bool browserSite, allowed;
+        bool served;  // the document through SID_SContainerDispatch
     } cases[] = {
-        {"the browser's URL", Browser(intranet), nullptr, true, true, intranet.c_str(), true, true},
+        {"the browser's URL: no HTML document", Browser(intranet), nullptr, true, true, intranet.c_str(), true, true},
         {"the document's URL", nullptr, Document(intranet), false, false, intranet.c_str(),
          true, true},
-        {"the browser before the document", Browser(evil), Document(intranet), true, true,
-         evil.c_str(), true, false},
+        {"the served document's URL", nullptr, Document(intranet), false, false, intranet.c_str(), true, true, true},
+        {"a document that fails, never passed over", Browser(intranet), Document(intranet, E_FAIL), true, true,
+         nullptr, true, false, true},
         {"a security manager without a page", nullptr, nullptr, true, true, nullptr, true, false},
         {"a browser that fails", Browser(intranet, E_FAIL), nullptr, true, true, nullptr, true, false},
         {"a document that fails", nullptr, Document(intranet, E_FAIL), false, false, nullptr, true,
          false},
+        {"a served document that fails", nullptr, Document(intranet, E_FAIL), false, false, nullptr, true, false, true},
         {"a URL with a NUL inside", Browser(withNul), nullptr, true, true, nullptr, true, false},
         {"an empty URL", Browser(L""), nullptr, true, true, nullptr, true, false},
         {"a script host's site, answering no service", nullptr, nullptr, true, false, nullptr, false, true},
         {"a site answering nothing", nullptr, nullptr, false, false, nullptr, false, true},
     };
     for (const auto& c : cases) {
-        FakeSite site(c.browser, c.document, c.services, c.securityManager);
+        FakeSite site(c.browser, c.document, c.services, c.securityManager, c.served);
         IUnknown* unknown = static_cast<IServiceProvider*>(&site);
         std::wstring url = L"sentinel";
         const HRESULT hr = PageUrl(unknown, url);
@@ -333,18 +356,33 @@ TEST_F(ObjectWithSiteTest, RefusedPageIsNotSafeAndFailsEveryCall) {
     ScopedKey key(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\QVFileIO");
     const wchar_t sites[] = L"https://intranet.example.com\0";
     key.Set(L"Sites", REG_MULTI_SZ, sites, sizeof sites);
+    // The page's browser shows `top`; the object is in `frame`'s document,
+    // as an <object> element or created by the frame's script (`served`).
     const struct {
-        const wchar_t* url;  // null: a script host's site
-        bool allowed;
-    } cases[] = {{L"https://intranet.example.com/app", true}, {L"https://evil.test/page", false}, {nullptr, true}};
+        const wchar_t* top;    // null: a script host's site
+        const wchar_t* frame;  // null: no HTML document
+        bool served, allowed;
+    } cases[] = {
+        {L"https://intranet.example.com/app", nullptr, false, true},
+        {L"https://evil.test/page", nullptr, false, false},
+        {nullptr, nullptr, false, true},
+        {L"https://intranet.example.com/app", L"https://evil.test/ad", false, false},
+        {L"https://intranet.example.com/app", L"https://evil.test/ad", true, false},
+        {L"https://evil.test/page", L"https://intranet.example.com/app", false, true},
+        {L"https://evil.test/page", L"https://intranet.example.com/app", true, true},
+    };
     com_ptr<IClassFactory> factory;
     ASSERT_EQ(S_OK, DllGetClassObject(CLSID_QVFileIO, IID_IClassFactory, factory.put_void()));
     for (const auto& c : cases) {
-        const std::string what = c.url ? ToAnsi(c.url) : "a script host's site";
+        const std::string url = c.frame ? ToAnsi(c.frame) : c.top ? ToAnsi(c.top) : "";
+        const std::string what = !c.top ? "a script host's site"
+                                 : !c.frame ? url
+                                            : url + " in " + ToAnsi(c.top) + (c.served ? ", served" : "");
         DeleteLog();
         com_ptr<IObjectWithSite> page;
         ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IObjectWithSite, page.put_void()));
-        FakeSite site(c.url ? Browser(c.url) : nullptr, nullptr, true, c.url != nullptr);
+        FakeSite site(c.top ? Browser(c.top) : nullptr, c.frame ? Document(c.frame) : nullptr, true, c.top != nullptr,
+                      c.served);
         EXPECT_EQ(S_OK, page->SetSite(static_cast<IServiceProvider*>(&site)));
         com_ptr<IObjectSafety> safety;
         ASSERT_EQ(S_OK, page->QueryInterface(IID_IObjectSafety, safety.put_void()));
@@ -365,7 +403,7 @@ TEST_F(ObjectWithSiteTest, RefusedPageIsNotSafeAndFailsEveryCall) {
         ASSERT_EQ(2u, records.size()) << "one record a call";
         for (const LogRecord& record : records) {
             EXPECT_EQ("80070005", record.hresult);
-            EXPECT_EQ(std::vector<std::string>({"URL: " + what, "Error: Refused by the administrator's policy"}),
+            EXPECT_EQ(std::vector<std::string>({"URL: " + url, "Error: Refused by the administrator's policy"}),
                       record.pieces);
         }
     }

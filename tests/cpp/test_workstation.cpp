@@ -4,6 +4,7 @@
 #include "tests/cpp/support.h"
 #include <cerrno>
 #include <cstring>
+#include <cwchar>
 
 namespace {
 
@@ -16,11 +17,12 @@ struct Host {
     static std::string program, command;
     static intptr_t status;
     static int error;
-    static DWORD WINAPI Profile(LPCSTR section, LPCSTR key, LPCSTR, LPSTR out, DWORD size, LPCSTR) {
-        return static_cast<DWORD>(snprintf(out, size, "%s", strcmp(section, "QVANE") == 0 ? script.c_str() : ""));
+    static DWORD WINAPI Profile(LPCWSTR section, LPCWSTR key, LPCWSTR, LPWSTR out, DWORD size, LPCWSTR) {
+        const std::wstring text = wcscmp(section, L"QVANE") == 0 ? Bstr(script).str() : L"";
+        return static_cast<DWORD>(swprintf(out, size, L"%ls", text.c_str()));
     }
-    static intptr_t __cdecl Spawn(int, const char* path, const char* const* arguments) {
-        program = path, command = arguments[0];
+    static intptr_t __cdecl Spawn(int, const wchar_t* path, const wchar_t* const* arguments) {
+        program = AnsiOf(path), command = AnsiOf(arguments[0]);
         errno = error;
         return status;
     }
@@ -30,16 +32,18 @@ std::string Host::program, Host::command, Host::script;
 intptr_t Host::status;
 int Host::error;
 
+DWORD WINAPI ThrowingProfile(LPCWSTR, LPCWSTR, LPCWSTR, LPWSTR, DWORD, LPCWSTR) { throw std::bad_alloc(); }
 BOOL WINAPI NoVersion(LPOSVERSIONINFOA) { return ::SetLastError(ERROR_INVALID_PARAMETER), FALSE; }
 BOOL WINAPI Windows98(LPOSVERSIONINFOA info) { return info->dwPlatformId = VER_PLATFORM_WIN32_WINDOWS, TRUE; }
-UINT WINAPI LongWindowsDirectory(LPSTR out, UINT size) {
-    return static_cast<UINT>(snprintf(out, size, "C:\\%s", std::string(240, 'w').c_str()));
+UINT WINAPI LongWindowsDirectory(LPWSTR out, UINT size) {
+    return static_cast<UINT>(swprintf(out, size, L"C:\\%ls", std::wstring(240, L'w').c_str()));
 }
 
 class WorkstationTest : public QVFileIOTest {
 protected:
     void TearDown() override {
         ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kHandshakeAnsi);
+        ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Quorvane");  // the helper's settings
         QVFileIOTest::TearDown();
     }
     HRESULT Map(BSTR* drive) {
@@ -47,8 +51,8 @@ protected:
                                        Bstr(L"Success"), drive);
     }
     std::wstring Description() { return TakeErrorInfo().description; }
-    ScopedWin32Override<decltype(win32.GetPrivateProfileStringA)> profile{win32.GetPrivateProfileStringA, &Host::Profile};
-    ScopedWin32Override<decltype(win32.spawnv)> spawn{win32.spawnv, &Host::Spawn};
+    ScopedWin32Override<decltype(win32.GetPrivateProfileStringW)> profile{win32.GetPrivateProfileStringW, &Host::Profile};
+    ScopedWin32Override<decltype(win32.wspawnv)> spawn{win32.wspawnv, &Host::Spawn};
 };
 
 TEST_F(WorkstationTest, ScriptHostIsGivenBothPathsQuotedWhole) {
@@ -120,7 +124,7 @@ TEST_F(WorkstationTest, PathsTooLongAreRefusedNotCut) {
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE), Map(&drive));
     EXPECT_EQ(L"The mapping script's path is too long", Description());
     Host::script = "map.vbs";
-    ScopedWin32Override<decltype(win32.GetWindowsDirectoryA)> windows(win32.GetWindowsDirectoryA, &LongWindowsDirectory);
+    ScopedWin32Override<decltype(win32.GetWindowsDirectoryW)> windows(win32.GetWindowsDirectoryW, &LongWindowsDirectory);
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE), Map(&drive));
     EXPECT_EQ(L"The Windows directory is too long for the script's paths", Description());
     EXPECT_EQ("", Host::program) << "nothing was started";
@@ -131,6 +135,15 @@ int cleanups;
 int WINAPI NoSockets(WORD, LPWSADATA) { return WSASYSNOTREADY; }
 int WINAPI OldSockets(WORD, LPWSADATA data) { return data->wVersion = MAKEWORD(1, 1), 0; }
 int WINAPI CountCleanup() { return ++cleanups, 0; }
+
+TEST_F(WorkstationTest, ScriptPathOutOfMemoryIsRecordedAndDescribed) {
+    ScopedWin32Override<decltype(win32.GetPrivateProfileStringW)> fake(win32.GetPrivateProfileStringW, &ThrowingProfile);
+    Bstr path;
+    EXPECT_EQ(E_OUTOFMEMORY, object->GetScriptPath(path.put()));
+    EXPECT_TRUE(path.null());
+    EXPECT_EQ(L"Not enough memory to complete the operation", TakeErrorInfo().description);
+    EXPECT_EQ((std::vector<std::string>{"8007000E bstrData: Not enough memory to complete the operation"}), LogLines());
+}
 
 TEST_F(WorkstationTest, HostNameNeedsSocketsTwoTwo) {
     Bstr name;
@@ -153,15 +166,15 @@ TEST_F(WorkstationTest, HostNameNeedsSocketsTwoTwo) {
     }
 }
 
-// The helper's start: flags and command recorded, handles real so that their
-// closing can be seen.
+// The helper's start: names, flags and command recorded, handles real so
+// that their closing can be seen.
 struct Start {
     static DWORD flags, error;
-    static std::string command;
+    static std::wstring application, command;
     static HANDLE process, thread;
-    static BOOL WINAPI Create(LPCSTR, LPSTR line, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD f, LPVOID,
-                              LPCSTR, LPSTARTUPINFOA, LPPROCESS_INFORMATION info) {
-        command = line, flags = f;
+    static BOOL WINAPI Create(LPCWSTR name, LPWSTR line, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD f,
+                              LPVOID, LPCWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION info) {
+        application = name ? name : L"(none)", command = line, flags = f;
         if (error) return ::SetLastError(error), FALSE;
         info->hProcess = process = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
         info->hThread = thread = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
@@ -169,20 +182,21 @@ struct Start {
     }
 };
 DWORD Start::flags, Start::error;
-std::string Start::command;
+std::wstring Start::application, Start::command;
 HANDLE Start::process, Start::thread;
 
-TEST_F(WorkstationTest, HelperStartsDetachedAndItsHandlesAreClosed) {
-    const DWORD on = 1;
-    const std::string folder = "C:\\Program Files\\Quorvane";
-    ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, "Software\\Quorvane\\Tolvex", "OrmikStart",
+TEST_F(WorkstationTest, HelperIsStartedByItsFullNameDetached) {
+    wchar_t windows[MAX_PATH];
+    const DWORD length = ::GetWindowsDirectoryW(windows, MAX_PATH), on = 1;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Quorvane\\Tolvex", L"OrmikStart",
                                                REG_DWORD, &on, sizeof on));
-    ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, "Software\\Quorvane\\Portline", "InstallPath",
-                                               REG_SZ, folder.c_str(), static_cast<DWORD>(folder.size() + 1)));
-    ScopedWin32Override<decltype(win32.CreateProcessA)> fake(win32.CreateProcessA, &Start::Create);
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Quorvane\\Portline", L"InstallPath",
+                                               REG_SZ, windows, (length + 1) * sizeof *windows));
+    ScopedWin32Override<decltype(win32.CreateProcessW)> fake(win32.CreateProcessW, &Start::Create);
     Start::error = 0;
     EXPECT_EQ(S_OK, object->StartOrmik());
-    EXPECT_EQ(folder + "\\Ormik.exe /NOMSG", Start::command);
+    EXPECT_EQ(std::wstring(windows) + L"\\Ormik.exe", Start::application) << "named in full, never searched for";
+    EXPECT_EQ(L"\"" + Start::application + L"\" /NOMSG", Start::command);
     EXPECT_EQ(static_cast<DWORD>(DETACHED_PROCESS), Start::flags);
     EXPECT_FALSE(::CloseHandle(Start::process)) << "the process handle was closed";
     EXPECT_FALSE(::CloseHandle(Start::thread)) << "the thread handle was closed";
@@ -192,22 +206,6 @@ TEST_F(WorkstationTest, HelperStartsDetachedAndItsHandlesAreClosed) {
     EXPECT_EQ(S_OK, object->StartOrmik()) << "a failed start is only logged";
     EXPECT_EQ((std::vector<std::string>{"0 OrmikStart: GetLastError returned 5", "0 Error: CreateProcess:Ormik"}), LogLines());
     EXPECT_FALSE(TakeErrorInfo().present);
-
-    // A folder too long for the command line is not cut.
-    const std::string longFolder(250, 'f');
-    ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, "Software\\Quorvane\\Portline", "InstallPath", REG_SZ, longFolder.c_str(),
-                      static_cast<DWORD>(longFolder.size() + 1));
-    Start::command.clear();
-    EXPECT_EQ(S_OK, object->StartOrmik());
-    EXPECT_EQ("", Start::command) << "nothing was started";
-    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Quorvane");
-
-    // Without its switch the helper fails with no description of its own,
-    // and none left over from an earlier call.
-    Bstr text;
-    EXPECT_TRUE(FAILED(object->Read(Bstr(L"C:\\qvnone\\x.txt"), text.put())));  // leaves its description
-    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), object->StartOrmik());
-    EXPECT_FALSE(TakeErrorInfo().present);
 }
 
 // The dialog's calls, answered by the test.
@@ -216,11 +214,11 @@ struct Dialog {
     static const char* displayName;
     static BOOL pathFound;
     static HRESULT init, malloc;
-    static PIDLIST_ABSOLUTE WINAPI Browse(LPBROWSEINFOA info) {
-        if (displayName) strcpy(info->pszDisplayName, displayName);
+    static PIDLIST_ABSOLUTE WINAPI Browse(LPBROWSEINFOW info) {
+        if (displayName) wcscpy(info->pszDisplayName, Bstr(std::string(displayName)).str().c_str());
         return item;
     }
-    static BOOL WINAPI Path(PCIDLIST_ABSOLUTE, LPSTR path) { return path[0] = '\0', pathFound; }
+    static BOOL WINAPI Path(PCIDLIST_ABSOLUTE, LPWSTR path) { return path[0] = L'\0', pathFound; }
     // A success is the real call, so that the product's CoUninitialize is balanced.
     static HRESULT WINAPI Init(LPVOID reserved) { return FAILED(init) ? init : ::CoInitialize(reserved); }
     static HRESULT WINAPI Malloc(IMalloc** allocator) { return SUCCEEDED(malloc) ? ::SHGetMalloc(allocator) : malloc; }
@@ -231,8 +229,8 @@ BOOL Dialog::pathFound;
 HRESULT Dialog::init, Dialog::malloc;
 
 TEST_F(WorkstationTest, DialogAnswersWithoutAWindow) {
-    ScopedWin32Override<decltype(win32.SHBrowseForFolderA)> browse(win32.SHBrowseForFolderA, &Dialog::Browse);
-    ScopedWin32Override<decltype(win32.SHGetPathFromIDListA)> path(win32.SHGetPathFromIDListA, &Dialog::Path);
+    ScopedWin32Override<decltype(win32.SHBrowseForFolderW)> browse(win32.SHBrowseForFolderW, &Dialog::Browse);
+    ScopedWin32Override<decltype(win32.SHGetPathFromIDListW)> path(win32.SHGetPathFromIDListW, &Dialog::Path);
     ScopedWin32Override<decltype(win32.CoInitialize)> init(win32.CoInitialize, &Dialog::Init);
     ScopedWin32Override<decltype(win32.SHGetMalloc)> malloc(win32.SHGetMalloc, &Dialog::Malloc);
     Dialog::init = S_FALSE, Dialog::malloc = S_OK;

@@ -9,10 +9,10 @@ namespace {
 
 using Records = std::vector<std::string>;
 
-// The free bytes that GetDiskFreeSpaceA reports, or its error.
+// The free bytes that GetDiskFreeSpaceW reports, or its error.
 struct FreeSpace {
     static DWORD bytes, error;
-    static BOOL WINAPI Query(LPCSTR, LPDWORD sectors, LPDWORD sectorBytes, LPDWORD clusters, LPDWORD total) {
+    static BOOL WINAPI Query(LPCWSTR, LPDWORD sectors, LPDWORD sectorBytes, LPDWORD clusters, LPDWORD total) {
         if (error) {
             ::SetLastError(error);
             return FALSE;
@@ -33,35 +33,47 @@ struct Failing {
 int Failing::call, Failing::failOn;
 DWORD Failing::error;
 
-// The handle that the product opens on the file under test, so that a fake
-// WriteFile fails there and nowhere else: the error log writes through the
-// same calls.
+// The handles that the product opens on the file under test and on the new
+// file beside it that would replace it, so that a fake WriteFile fails there
+// and nowhere else: the error log writes through the same calls.
 struct Target {
     static std::string path;
-    static HANDLE handle;
-    static HANDLE WINAPI Open(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
+    static HANDLE handle, beside;
+    static bool Watched(HANDLE file) { return file == handle || file == beside; }
+    // A watched handle was closed and its value given to another file.
+    static void Forget(HANDLE reused) {
+        if (reused == handle) handle = INVALID_HANDLE_VALUE;
+        if (reused == beside) beside = INVALID_HANDLE_VALUE;
+    }
+    static HANDLE WINAPI Open(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
                               DWORD flags, HANDLE templ) {
+        const HANDLE opened = ::CreateFileW(name, access, share, sa, disposition, flags, templ);
+        Forget(opened);
+        if (path == AnsiOf(name)) handle = opened;
+        if (disposition == CREATE_NEW) beside = opened;
+        return opened;
+    }
+    // The error log opens its file by its ANSI name: a value of ours reused.
+    static HANDLE WINAPI OpenLog(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
+                                 DWORD flags, HANDLE templ) {
         const HANDLE opened = ::CreateFileA(name, access, share, sa, disposition, flags, templ);
-        if (path == name)
-            handle = opened;
-        else if (opened == handle)  // ours was closed and its value reused
-            handle = INVALID_HANDLE_VALUE;
+        Forget(opened);
         return opened;
     }
     static BOOL WINAPI FailWrite(HANDLE file, LPCVOID data, DWORD length, LPDWORD written, LPOVERLAPPED overlapped) {
-        if (file != handle) return ::WriteFile(file, data, length, written, overlapped);
+        if (!Watched(file)) return ::WriteFile(file, data, length, written, overlapped);
         ::SetLastError(ERROR_DISK_FULL);
         return FALSE;
     }
     static BOOL WINAPI ShortWrite(HANDLE file, LPCVOID data, DWORD length, LPDWORD written, LPOVERLAPPED overlapped) {
-        return ::WriteFile(file, data, file == handle ? length / 2 : length, written, overlapped);
+        return ::WriteFile(file, data, Watched(file) ? length / 2 : length, written, overlapped);
     }
     // The n-th write on the file takes half of its bytes and fails, as on
     // a full disk; with `thenFail` every later write fails outright.
     static int writes, failOn;
     static bool thenFail;
     static BOOL WINAPI PartialWrite(HANDLE file, LPCVOID data, DWORD length, LPDWORD written, LPOVERLAPPED overlapped) {
-        if (file != handle || ++writes < failOn || (writes > failOn && !thenFail))
+        if (!Watched(file) || ++writes < failOn || (writes > failOn && !thenFail))
             return ::WriteFile(file, data, length, written, overlapped);
         if (writes > failOn) length = 0;
         ::WriteFile(file, data, length / 2, written, overlapped);
@@ -69,23 +81,42 @@ struct Target {
         return FALSE;
     }
     static BOOL WINAPI ThrowOnWrite(HANDLE file, LPCVOID data, DWORD length, LPDWORD written, LPOVERLAPPED overlapped) {
-        if (file == handle) throw std::bad_alloc();
+        if (Watched(file)) throw std::bad_alloc();
         return ::WriteFile(file, data, length, written, overlapped);
     }
 };
 std::string Target::path;
-HANDLE Target::handle;
+HANDLE Target::handle, Target::beside;
 int Target::writes, Target::failOn;
 bool Target::thenFail;
 
-// Every CreateFileA of the file under test is watched for the life of this.
+// Every CreateFileW of the file under test, and of the new file made
+// beside it, is watched for the life of this.
 struct WatchTarget {
-    explicit WatchTarget(const std::string& file) : open(win32.CreateFileA, &Target::Open) {
+    explicit WatchTarget(const std::string& file)
+        : open(win32.CreateFileW, &Target::Open), openLog(win32.CreateFileA, &Target::OpenLog) {
         Target::path = file;
-        Target::handle = INVALID_HANDLE_VALUE;
+        Target::handle = Target::beside = INVALID_HANDLE_VALUE;
     }
-    ScopedWin32Override<decltype(win32.CreateFileA)> open;
+    ScopedWin32Override<decltype(win32.CreateFileW)> open;
+    ScopedWin32Override<decltype(win32.CreateFileA)> openLog;
 };
+
+// No new file may be made beside the file, so a replacing write goes in
+// place, as the tests of the put-back need. Every other open goes to the
+// entry this one replaced (a watch, say).
+struct InPlaceOnly {
+    static decltype(win32.CreateFileW) previous;
+    static HANDLE WINAPI Open(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
+                              DWORD flags, HANDLE templ) {
+        if (disposition != CREATE_NEW) return previous(name, access, share, sa, disposition, flags, templ);
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    // The entry is read before this one takes its place.
+    ScopedWin32Override<decltype(win32.CreateFileW)> closed{win32.CreateFileW, (previous = win32.CreateFileW, &Open)};
+};
+decltype(win32.CreateFileW) InPlaceOnly::previous;
 
 class WritingTest : public QVFileIOTest {
 protected:
@@ -113,7 +144,7 @@ protected:
 };
 
 TEST_F(WritingTest, CreationNeedsMoreThan128000FreeBytes) {
-    ScopedWin32Override<decltype(win32.GetDiskFreeSpaceA)> fake(win32.GetDiskFreeSpaceA, &FreeSpace::Query);
+    ScopedWin32Override<decltype(win32.GetDiskFreeSpaceW)> fake(win32.GetDiskFreeSpaceW, &FreeSpace::Query);
     FreeSpace::error = 0;
     const std::string newDir = dir / "new", file = newDir + "\\a.txt";
 
@@ -150,7 +181,7 @@ TEST_F(WritingTest, CreationNeedsMoreThan128000FreeBytes) {
 }
 
 TEST_F(WritingTest, WriteNeedsMoreFreeBytesThanTheData) {
-    ScopedWin32Override<decltype(win32.GetDiskFreeSpaceA)> fake(win32.GetDiskFreeSpaceA, &FreeSpace::Query);
+    ScopedWin32Override<decltype(win32.GetDiskFreeSpaceW)> fake(win32.GetDiskFreeSpaceW, &FreeSpace::Query);
     FreeSpace::error = 0;
     const std::string file = dir / "a.txt";
     WriteBytes(file, "old");
@@ -213,6 +244,8 @@ TEST_F(WritingTest, FailingSeekTruncationAndWriteReleaseTheHandle) {
         EXPECT_TRUE(Released(file));
     }
     {
+        // Only a file written in place needs a new end.
+        InPlaceOnly inPlace;
         ScopedWin32Override<decltype(win32.SetEndOfFile)> failing(
             win32.SetEndOfFile, [](HANDLE) __attribute__((stdcall)) -> BOOL {
                 ::SetLastError(ERROR_DISK_FULL);
@@ -239,10 +272,10 @@ TEST_F(WritingTest, FailingSeekTruncationAndWriteReleaseTheHandle) {
     }
 }
 
-// A write that fails part-way leaves the file as it was, read-only again:
-// an append takes one write; a longer text two, the part beyond the old end
-// first. When putting back fails too, the caller gets the write's failure
-// and the log has the put-back's record first.
+// A write in place that fails part-way leaves the file as it was, read-only
+// again: an append takes one write; a longer text two, the part beyond the
+// old end first. When putting back fails too, the caller gets the write's
+// failure and the log has the put-back's record first.
 TEST_F(WritingTest, FailedWriteLeavesTheFileAsItWas) {
     const std::string file = dir / "a.txt";
     const struct {
@@ -258,6 +291,7 @@ TEST_F(WritingTest, FailedWriteLeavesTheFileAsItWas) {
         WriteBytes(file, "old text");
         ASSERT_TRUE(::SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY));
         WatchTarget watch(file);
+        InPlaceOnly inPlace;
         ScopedWin32Override<decltype(win32.WriteFile)> failing(win32.WriteFile, &Target::PartialWrite);
         Target::writes = 0, Target::failOn = c.failOn, Target::thenFail = c.thenFail;
         DeleteLog();
@@ -286,9 +320,9 @@ TEST_F(WritingTest, ShortWriteIsAFailure) {
 }
 
 TEST_F(WritingTest, AttributesRestoredOrTheFailureReported) {
-    ScopedWin32Override<decltype(win32.SetFileAttributesA)> failing(
-        win32.SetFileAttributesA, [](LPCSTR path, DWORD attributes) __attribute__((stdcall)) -> BOOL {
-            if (!Failing::Now()) return ::SetFileAttributesA(path, attributes);
+    ScopedWin32Override<decltype(win32.SetFileAttributesW)> failing(
+        win32.SetFileAttributesW, [](LPCWSTR path, DWORD attributes) __attribute__((stdcall)) -> BOOL {
+            if (!Failing::Now()) return ::SetFileAttributesW(path, attributes);
             ::SetLastError(Failing::error);
             return FALSE;
         });
@@ -337,15 +371,15 @@ TEST_F(WritingTest, NestedFailuresAreRecordedInnermostFirst) {
     const std::string file = dir / "a.txt";
     WriteBytes(file, "kept");
     {
-        ScopedWin32Override<decltype(win32.CreateFileA)> denied(
-            win32.CreateFileA,
-            [](LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition, DWORD flags,
+        ScopedWin32Override<decltype(win32.CreateFileW)> denied(
+            win32.CreateFileW,
+            [](LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition, DWORD flags,
                HANDLE templ) __attribute__((stdcall)) -> HANDLE {
                 if (access & GENERIC_WRITE) {
                     ::SetLastError(ERROR_ACCESS_DENIED);
                     return INVALID_HANDLE_VALUE;
                 }
-                return ::CreateFileA(path, access, share, sa, disposition, flags, templ);
+                return ::CreateFileW(path, access, share, sa, disposition, flags, templ);
             });
         EXPECT_EQ(E_ACCESSDENIED, object->Append(Bstr(L"more"), Bstr(file), 0, 0, 0));
         EXPECT_EQ(L"Access denied", Description());
@@ -380,8 +414,8 @@ TEST_F(WritingTest, NestedFailuresAreRecordedInnermostFirst) {
     }
     {
         // Whatever CreateDir returns, the worker fails with E_FAIL.
-        ScopedWin32Override<decltype(win32.CreateDirectoryA)> failing(
-            win32.CreateDirectoryA, [](LPCSTR, LPSECURITY_ATTRIBUTES) __attribute__((stdcall)) -> BOOL {
+        ScopedWin32Override<decltype(win32.CreateDirectoryW)> failing(
+            win32.CreateDirectoryW, [](LPCWSTR, LPSECURITY_ATTRIBUTES) __attribute__((stdcall)) -> BOOL {
                 ::SetLastError(ERROR_ACCESS_DENIED);
                 return FALSE;
             });
@@ -415,11 +449,11 @@ TEST_F(WritingTest, ExceptionsBecomeCatchAllRecords) {
     WriteBytes(file, "kept");
     {
         // Only the product's creation of the file throws, not the log's open.
-        ScopedWin32Override<decltype(win32.CreateFileA)> throwing(
-            win32.CreateFileA, [](LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
+        ScopedWin32Override<decltype(win32.CreateFileW)> throwing(
+            win32.CreateFileW, [](LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
                                   DWORD flags, HANDLE templ) __attribute__((stdcall)) -> HANDLE {
                 if (disposition == CREATE_ALWAYS) throw std::bad_alloc();
-                return ::CreateFileA(path, access, share, sa, disposition, flags, templ);
+                return ::CreateFileW(path, access, share, sa, disposition, flags, templ);
             });
         DeleteLog();
         EXPECT_EQ(E_FAIL, object->CreateFile(Bstr(file), 1, 0));

@@ -17,10 +17,10 @@ expectFailure(function () { QV.CreateDir(dir + "\\afile\\b\\c"); }, 0x80004004, 
               "a file on the way");
 expectFailure(function () { QV.CreateDir(""); }, 0x80070057, "Invalid path name", "an empty path");
 expectFailure(function () { QV.CreateDir("\\\\server\\share\\dir"); }, 0x80070003, "Failed to create the directory",
-              "a network path fails at its empty first component");
+              "a share out of reach fails at the folder to make; its root is neither tested nor made");
 expectLog([["80004004", ["szDirPath: " + dir + "\\afile", "Error: File or directory already exists"]],
            ["80070057", ["bstrFullPath: Invalid path name"]],
-           ["80070003", ["szDirPath: ", "Error: Failed to create the directory"]]], "CreateDir failures");
+           ["80070003", ["szDirPath: \\\\server\\share\\dir", "Error: Failed to create the directory"]]], "CreateDir failures");
 clearLog();
 expectFailure(function () { QV.CreateDir(dir.replace(/\\/g, "/") + "/s1/s2"); }, 0x80070003,
               "Failed to create the directory", "slashes are not walked");

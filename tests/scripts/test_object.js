@@ -9,7 +9,7 @@ var cases = [
     ["C:\\temp\\a.txt", 1, true], ["C:\\temp\\a.txt", 0, false], ["a.txt", 0, true], ["a.txt", 1, true],
     ["   ", 1, false], [" a", 0, true], ["", 1, false], ["a/b", 1, true], ["a/b", 0, false],
     ["C:\\a:b", 1, true], ["C:\\a:b", 0, false], ["a*b", 1, false], ["a?b", 1, false], ["a|b", 1, false],
-    ["a<b", 0, false], ["a>b", 1, false], ["a\"b", 1, false], ["a\tb", 0, true], ["a\u4e00b", 1, false]
+    ["a<b", 0, false], ["a>b", 1, false], ["a\"b", 1, false], ["a\tb", 0, true], ["a\u4e00b", 1, true]
 ];
 for (var i = 0; i < cases.length; i++) {
     var r = QV.IsValidFileOrDirectoryName(cases[i][0], cases[i][1]);

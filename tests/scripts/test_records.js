@@ -63,7 +63,7 @@ var cases = [
      function () { QV.MapNetworkDrive("\\\\server\\share", KEY, "ServerPath", "Drive", "Success"); }],
     ["CreateRegistryKey: a key that cannot be created", 3, FAILS,
      function () { QV.CreateRegistryKey(1, "\\Software\\QVRecords", "v", "d", 1); }],
-    ["StartOrmik: no start switch", 0, FAILS, function () { QV.StartOrmik(); }]];
+    ["StartOrmik: no start switch", 1, FAILS, function () { QV.StartOrmik(); }]];
 for (var i = 0; i < cases.length; i++) {
     var failed = false;
     clearLog();

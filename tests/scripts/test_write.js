@@ -89,22 +89,22 @@ QV.Write("long", path260, true, true, false);
 eq(QV.Read(path260), "long", "260 characters");
 eq(fileText(at(longName)), "long", "the file it names");
 
-// A network path names no drive, so the free-space query fails.
+// A path that does not begin with its drive is written on the volume that
+// holds it: the device namespace's spelling of a drive, like the drive.
+var device = "\\\\.\\" + dir;
+QV.Write("w", device + "\\new\\w.txt", true, true, false);
+QV.Append("a", device + "\\new\\a.txt", true, false, false);
+QV.CreateFile(device + "\\c.txt", false, false);
+QV.WriteToExistingFile("e", device + "\\c.txt", true, false);
+QV.CreateDir(device + "\\d1\\d2");
+eq([fileText(at("new\\w.txt")), fileText(at("new\\a.txt")), fileText(at("c.txt")), fso.FolderExists(at("d1\\d2"))].join(),
+   "w,a,e,true", "written, appended and created through \\\\.\\");
+// A share that cannot be reached: its own root is asked.
 clearLog();
-try {
-    QV.WriteToExistingFile("x", "\\\\server\\share\\a.txt", false, false);
-    check(false, "WriteToExistingFile on a network path");
-} catch (e) {
-    eq(e.description, "Failed to determine disk space", "WriteToExistingFile on a network path");
-}
-var records = logRecords();
-eq(records.length, 2, "the query's record and the operation's");
-if (records.length == 2) {
-    eq(records[0].pieces[0], "szDrive: \\:\\", "the root made of the first character");
-    eq(records[1].pieces.join(), "bstrFullPath: Failed to determine disk space", "the operation's record");
-}
-try { QV.Append("x", "\\\\server\\share\\a.txt", true, true, false); check(false, "Append on a network path"); }
-catch (e) { check(e.number < 0, "Append on a network path fails: " + e.description); }
+expectFailure(function () { QV.WriteToExistingFile("x", "\\\\server\\share\\a.txt", false, false); }, 0x80070003,
+              "Failed to determine disk space", "WriteToExistingFile on a share out of reach");
+expectLog([["80070003", ["szDrive: \\\\server\\share\\", "Error: The path was not found"]],
+           ["80070003", ["bstrFullPath: Failed to determine disk space"]]], "the share's free space");
 
 // A drive and a name: the drive is the directory part.
 var relative = "C:qvscript-relative.txt", resolved = fso.GetAbsolutePathName(relative);

@@ -9,15 +9,6 @@ var programFiles = windows + "\\downloaded program files";
 var KEY = "SOFTWARE\\Quorvane\\QVFileIO\\Mapping";
 
 function reg(args) { return shell.Run("reg.exe " + args, 0, true); }
-// A failure that carries no description (StartOrmik hands none over).
-function failsWith(fn, hr, what) {
-    try {
-        fn();
-        check(false, what + ": no error was raised");
-    } catch (e) {
-        eq(hex(e.number), hex(hr), what);
-    }
-}
 function waitFor(path) {
     for (var end = new Date().getTime() + 20000; !fso.FileExists(path) && new Date().getTime() < end;) {}
     return fso.FileExists(path);
@@ -87,34 +78,68 @@ check(name.length > 0, "a host name: " + name);
 eq(name.toUpperCase().substring(0, 15), shell.ExpandEnvironmentStrings("%COMPUTERNAME%").replace(/\0/g, ""),
    "the computer name is the host name's first 15 letters");
 
-// StartOrmik: started detached with /NOMSG, and not waited for.
-var ormik = WScript.Arguments(0);
+// StartOrmik: the helper named in full, in a folder whose name holds a
+// space, started detached with /NOMSG and not waited for; the program
+// planted where a search would look first is never started. A folder that
+// cannot hold the helper starts nothing and leaves a start's record.
+var ormik = WScript.Arguments(0) + "\\Ormik.exe";
 var TOLVEX = "HKLM\\Software\\Quorvane\\Tolvex", PORTLINE = "HKLM\\Software\\Quorvane\\Portline";
-var files = ["ormik-started.txt", "ormik-release.txt", "ormik-done.txt"];
-for (var f = 0; f < files.length; f++) if (fso.FileExists(ormik + "\\" + files[f])) fso.DeleteFile(ormik + "\\" + files[f]);
+var QUORVANE = "C:\\Program Files\\Quorvane", INSTALLED = QUORVANE + "\\Portline", INJECTED = "C:\\injected.txt";
+var STARTED = INSTALLED + "\\Ormik-started.txt", PLANTED_STARTED = "C:\\Program-started.txt";
+var READ = "Failed to read the helper's registry setting";
+var madeQuorvane = !fso.FolderExists(QUORVANE);
+if (madeQuorvane) fso.CreateFolder(QUORVANE);
+removeTree(INSTALLED), removeTree(PLANTED_STARTED), removeTree(INJECTED);
+fso.CreateFolder(INSTALLED);
+fso.CopyFile(ormik, INSTALLED + "\\Ormik.exe");
+fso.CopyFile(ormik, "C:\\Program.exe", true);
+function setFolder(folder) { shell.RegWrite(PORTLINE + "\\InstallPath", folder, "REG_SZ"); }
+function unread(value, what) {
+    clearLog();
+    expectFailure(function () { QV.StartOrmik(); }, 0x80070002, READ, what);
+    expectLog([["80070002", ["OrmikStart: HKEY_LOCAL_MACHINE\\Software\\Quorvane\\" + value, "Error: " + READ]]], what);
+}
 reg("delete HKLM\\Software\\Quorvane /f");
-failsWith(function () { QV.StartOrmik(); }, 0x80070002, "no start switch");
-reg("add " + TOLVEX + " /v OrmikStart /t REG_SZ /d 1 /f");
-QV.StartOrmik();
-reg("add " + TOLVEX + " /v OrmikStart /t REG_DWORD /d 0 /f");
-QV.StartOrmik();
-check(!fso.FileExists(ormik + "\\ormik-started.txt"), "a switch that is not the number 1 starts nothing");
+unread("Tolvex\\OrmikStart", "no start switch");
+// Not the number 1: a text, also one longer than a number, and 0.
+var off = [["REG_SZ", "1"], ["REG_SZ", "yes"], ["REG_DWORD", "0"]];
+for (var o = 0; o < off.length; o++) {
+    reg("add " + TOLVEX + " /v OrmikStart /t " + off[o][0] + " /d " + off[o][1] + " /f");
+    QV.StartOrmik();
+}
+check(!fso.FileExists(STARTED), "a switch that is not the number 1 starts nothing");
 reg("add " + TOLVEX + " /v OrmikStart /t REG_DWORD /d 1 /f");
-failsWith(function () { QV.StartOrmik(); }, 0x80070002, "no install folder");
-reg("add " + PORTLINE + " /v InstallPath /t REG_SZ /d \"" + ormik + "\" /f");
+unread("Portline\\InstallPath", "no install folder");
+setFolder(INSTALLED);
 clearLog();
 QV.StartOrmik();
-check(waitFor(ormik + "\\ormik-started.txt"), "the helper started");
-check(!fso.FileExists(ormik + "\\ormik-done.txt"), "the call returned while the helper still runs");
-var commandLine = fileText(ormik + "\\ormik-started.txt");
-eq(commandLine, ormik + "\\Ormik.exe /NOMSG", "its command line");
-writeText(ormik + "\\ormik-release.txt", "");
-check(waitFor(ormik + "\\ormik-done.txt"), "the helper ended by itself");
+check(waitFor(STARTED), "the helper started");
+check(!fso.FileExists(INSTALLED + "\\Ormik-done.txt"), "the call returned while the helper still runs");
+eq(fileText(STARTED), "\"" + INSTALLED + "\\Ormik.exe\" /NOMSG", "its command line: its full name quoted");
+writeText(INSTALLED + "\\Ormik-release.txt", "");
+check(waitFor(INSTALLED + "\\Ormik-done.txt"), "the helper ended by itself");
+check(!fso.FileExists(PLANTED_STARTED), "the planted C:\\Program.exe was not started");
 eq(logRecords().length, 0, "a start leaves no record");
-reg("add " + PORTLINE + " /v InstallPath /t REG_SZ /d \"" + windows + "\" /f");
-QV.StartOrmik();
-expectLog([["0", ["OrmikStart: GetLastError returned 2", "Error: CreateProcess:Ormik"]]],
-          "a folder without the helper: S_OK and a record");
+fso.DeleteFile(STARTED);
+
+// Folders that cannot hold the helper: the error that says why.
+var folders = [[windows, 2, "a folder without the helper"],
+               ["C:\\windows\\system32\\cmd.exe /c copy C:\\windows\\win.ini " + INJECTED + " & rem", 3, "a command"],
+               ["\"" + INSTALLED + "\"", 123, "a folder in quotes"],
+               ["Program Files\\Quorvane\\Portline", 161, "a relative folder"],
+               ["C:Program Files\\Quorvane\\Portline", 161, "a folder relative to the drive's current one"],
+               [INSTALLED + "\\..\\..\\..\\windows", 161, "a folder that climbs out"],
+               [INSTALLED + "\\Ormik.exe", 267, "the helper itself"],
+               ["C:\\" + new Array(301).join("f"), 206, "303 characters"]];
+for (var i = 0; i < folders.length; i++) {
+    setFolder(folders[i][0]);
+    clearLog();
+    QV.StartOrmik();
+    expectLog([["0", ["OrmikStart: GetLastError returned " + folders[i][1], "Error: CreateProcess:Ormik"]]], folders[i][2]);
+}
+check(!fso.FileExists(STARTED) && !fso.FileExists(PLANTED_STARTED) && !fso.FileExists(INJECTED),
+      "none of them started a program");
 reg("delete HKLM\\Software\\Quorvane /f");
-for (var f = 0; f < files.length; f++) if (fso.FileExists(ormik + "\\" + files[f])) fso.DeleteFile(ormik + "\\" + files[f]);
+removeTree(INSTALLED), removeTree("C:\\Program.exe");
+if (madeQuorvane) removeTree(QUORVANE);
 done();
