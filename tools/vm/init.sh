@@ -6,7 +6,9 @@
 # and restored for every batch, which starts at that wait: the driver sends
 # "go" and the time, and the machine runs the job of the share "out" with
 # the other shares at their own paths, then powers off.
-export PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root WINEDEBUG=-all
+# UTF-8, as on the hosts: Wine names the Unix files in the locale's
+# character set, and in the C locale a name beyond ASCII has no file.
+export PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root WINEDEBUG=-all LANG=C.UTF-8
 say() { echo "qvmachine: $*" >/dev/console; }
 off() { sync; echo o >/proc/sysrq-trigger; sleep 60; }
 # The initrd has mounted /proc, /sys and /dev.
@@ -56,14 +58,18 @@ date -s "@$now" >/dev/null
 # The shares: "out" (the job, its log and its status) as it is, the others
 # at their own paths below an overlay, so that what the tests write stays
 # on the machine's disk (extended attributes, speed) and the host's trees
-# are not touched.
+# are not touched. xino: every file and folder of an overlay on one device,
+# as on a volume of Windows; without it a file written there shows the
+# machine's disk as its device and its folder the overlay, which no volume
+# of Windows does, and Wine's answers about the opened file no longer match
+# its folder's: the policy's judge refuses every file.
 mkdir -p /mnt/out
 mount -t 9p -o trans=virtio,version=9p2000.L,msize=512000 out /mnt/out || { say "no share out"; off; }
 while read -r tag path; do
     mkdir -p "/mnt/$tag" "/var/tmp/overlay/$tag/upper" "/var/tmp/overlay/$tag/work" "$path"
     mount -t 9p -o trans=virtio,version=9p2000.L,msize=512000,cache=loose,ro "$tag" "/mnt/$tag" &&
         mount -t overlay overlay \
-            -o "lowerdir=/mnt/$tag,upperdir=/var/tmp/overlay/$tag/upper,workdir=/var/tmp/overlay/$tag/work" "$path" ||
+            -o "lowerdir=/mnt/$tag,upperdir=/var/tmp/overlay/$tag/upper,workdir=/var/tmp/overlay/$tag/work,xino=on" "$path" ||
         echo "qvmachine: the share $tag could not be mounted at $path" >>/mnt/out/log
 done </mnt/out/shares
 QV_PREFIXES=$prefixes sh /mnt/out/job.sh >>/mnt/out/log 2>&1 </dev/null
