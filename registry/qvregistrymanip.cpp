@@ -136,15 +136,15 @@ HRESULT QVRegistryManip::ReadText(HKEY root, BSTR bstrSubKey, BSTR bstrValueName
     // A text value is read as the registry keeps it, in Unicode, up to its
     // first NUL; any other as its bytes' characters in the code page. Either
     // fits 260 characters with its closing zero, or is refused.
-    DWORD type = REG_NONE, size = kValueChars * sizeof(wchar_t);
-    code = win32.RegQueryValueExW(key.get(), valueName.get(), nullptr, &type, nullptr, &size);
+    // One query answers a text value; the type it gives (also when the value
+    // does not fit) sends any other to its bytes.
+    wchar_t wide[kValueChars] = {};
+    DWORD type = REG_NONE, size = sizeof wide;
+    code = win32.RegQueryValueExW(key.get(), valueName.get(), nullptr, &type, reinterpret_cast<BYTE*>(wide), &size);
     std::wstring text;
-    if (code == ERROR_SUCCESS && IsText(type)) {
-        wchar_t value[kValueChars] = {};
-        size = sizeof value;
-        code = win32.RegQueryValueExW(key.get(), valueName.get(), nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
-        text.assign(value, wcsnlen(value, kValueChars));
-    } else if (code == ERROR_SUCCESS) {
+    if ((code == ERROR_SUCCESS || code == ERROR_MORE_DATA) && IsText(type)) {
+        text.assign(wide, wcsnlen(wide, kValueChars));
+    } else if (code == ERROR_SUCCESS || code == ERROR_MORE_DATA) {
         char value[kValueChars] = {};
         size = sizeof value;
         code = QueryAnsiBytes(key.get(), valueName.get(), reinterpret_cast<BYTE*>(value), size, type);
