@@ -2,15 +2,16 @@
 # Makes the emulated machine's disk from Debian's packages alone, with the
 # host's own apt sources as the mirror: a 64-bit Debian 12 with Wine's 32-
 # and 64-bit sides and what the tests run besides (CTest and make, Python,
-# Perl, Xvfb and xdotool, zip, wixl, osslsigncode, pandoc, mingw's objdump),
-# the tests' unprivileged user, and init.sh as its first process.
+# Perl, Xvfb and xdotool, zip, wixl, osslsigncode, pandoc, binutils' strings
+# and mingw's objdump), the tests' unprivileged user, and init.sh as its
+# first process.
 #   image.sh DIR    writes DIR/base.img, DIR/vmlinuz, DIR/initrd.img
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 dir=$1
 packages="linux-image-amd64 mount initramfs-tools kmod procps passwd file
 wine wine32:i386 wine64 libwine:i386 fonts-wine
-cmake make python3 perl xvfb xdotool zip unzip wixl osslsigncode openssl pandoc binutils-mingw-w64-x86-64"
+cmake make python3 perl xvfb xdotool zip unzip wixl osslsigncode openssl pandoc binutils binutils-mingw-w64-x86-64"
 mkdir -p "$dir/tmp"
 export TMPDIR="$dir/tmp"
 root="$dir/root"
