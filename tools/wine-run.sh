@@ -20,7 +20,10 @@ if [ "$1" = "--arch" ]; then arch=$2; shift 2; fi
 if [ "$1" = "--prefix" ]; then prefix=$2; shift 2; else prefix=${WINEPREFIX:?}; fi
 says=
 if [ "$1" = "--says" ]; then says=1; shift; fi
-export WINEARCH="$arch" WINEPREFIX="$prefix" WINEDEBUG=${WINEDEBUG:--all}
+# Wine names the Unix files in the locale's character set: in UTF-8 every
+# name Windows can hold has its file (in the C locale, a name beyond ASCII
+# has none).
+export WINEARCH="$arch" WINEPREFIX="$prefix" WINEDEBUG=${WINEDEBUG:--all} LC_ALL=C.UTF-8
 loader=/usr/lib/wine/wine
 [ "$arch" = win64 ] && loader=/usr/lib/wine/wine64
 loader=${QV_LOADER:-$loader}  # another loader only in its own test
