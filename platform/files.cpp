@@ -30,6 +30,10 @@ public:
         if (handles_.size() >= kMostKept) handles_.clear();  // a deep walk keeps its nearest folders anew
         return (handles_[key] = std::move(handle)).get();
     }
+    // After a folder is removed or renamed: a folder goes only once its last
+    // handle is closed (its parent is not empty till then), and a name kept
+    // would lead to where the folder went.
+    void Clear() { handles_.clear(); }
 
 private:
     static const size_t kMostKept = 128;
@@ -459,6 +463,7 @@ BOOL DeleteJudged(PlaceJudge& judge, const wchar_t* path, bool folder) {
         ::SetLastError(folder ? ERROR_DIRECTORY : ERROR_ACCESS_DENIED);
         return FALSE;
     }
+    if (folder && g_folders) g_folders->Clear();
     return Dispose(entry.get());
 }
 
@@ -551,7 +556,10 @@ BOOL MoveJudged(PlaceJudge& judge, const wchar_t* from, const wchar_t* to, bool 
         return Dispose(entry.get());
     }
     std::wstring after;
-    if (FinalPlace(entry.get(), after) && judge.AllowsPlace(after, Act::Change)) return TRUE;
+    if (FinalPlace(entry.get(), after) && judge.AllowsPlace(after, Act::Change)) {
+        if (g_folders) g_folders->Clear();
+        return TRUE;
+    }
     RenameInto(entry.get(), source.folder, source.leaf, false);
     Refuse(judge, after);
     return FALSE;

@@ -28,6 +28,9 @@ ln -s ../secretfolder "$cf/allowedfolder/link"
 ln -s sub "$cf/allowedfolder/inlink"
 mkdir "$cf/allowedfolder/tree"
 echo x > "$cf/allowedfolder/tree/x.txt"
+mkdir -p "$cf/allowedfolder/tree/deep/er"
+echo y > "$cf/allowedfolder/tree/deep/y.txt"
+echo z > "$cf/allowedfolder/tree/deep/er/z.txt"
 ln -s ../../secretfolder "$cf/allowedfolder/tree/out"
 secret_before=$(cd "$cf" && find secretfolder readonlyfolder -exec ls -ld --time-style=+%s {} + | awk '{print $1, $5, $6, $7}'; cat secretfolder/s.txt secretfolder/inner/d.txt readonlyfolder/r.txt | md5sum)
 

@@ -138,7 +138,8 @@ var found = qv.FindFileOrDirectory(ALLOWED, "*.txt");
 check(found && found.indexOf("a.txt") >= 0 && found.indexOf("s.txt") < 0, "a search does not pass through the link: " + found);
 var before = snapshot();
 try { qv.DeleteDirectory(ALLOWED + "\\tree", true, true); } catch (e) {}
-check(!fso.FileExists(ALLOWED + "\\tree\\x.txt"), "a tree in the allowed folder is deleted");
+check(!fso.FileExists(ALLOWED + "\\tree\\x.txt") && !fso.FolderExists(ALLOWED + "\\tree\\deep"),
+      "a tree in the allowed folder is deleted, its folders within folders too");
 eq(snapshot(), before, "what the tree's link leads to is left as it was");
 
 // The policy's own cases: each object reads the policy as it stands when made.
