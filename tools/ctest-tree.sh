@@ -12,11 +12,12 @@ trap 'rm -f "$out" "$out.status" "$out.there"' EXIT
 cache() { sed -n "s/^$1:[A-Z]*=//p" "$tree/CMakeCache.txt" 2>/dev/null; }
 machine=$(cache QV_MACHINE) sources=$(cache CMAKE_HOME_DIRECTORY)
 # CTest where 32-bit code runs: the sources and the build folder at their
-# own paths.
+# own paths. The tree's prefix is made anew there: one this host made has
+# no 32-bit side that runs.
 there() {
     epoch=$(sh "$top/tools/source-date.sh" ctest-tree 2>/dev/null) && epoch="--env SOURCE_DATE_EPOCH=$epoch"
     (cd "$tree" && python3 "$top/tools/vm/machine.py" "$machine" --share "$sources" --share "$(dirname "$machine")" \
-        $epoch -- ctest --output-on-failure "$@")
+        $epoch -- rm -rf wineprefix '&&' ctest --output-on-failure "$@")
 }
 {
     status=0
