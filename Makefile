@@ -15,6 +15,7 @@
 #             folder and compares them with this tree's, file by file
 # QV_WIDTHS=64 takes the 64-bit-only path on any host (tools/widths.sh).
 MAKEFLAGS += --no-print-directory
+START := $(shell date +%s)
 BUILD ?= build
 BUILD64 := $(BUILD)/x64
 winpath = Z:$(subst /,\,$(abspath $(1)))
@@ -22,8 +23,12 @@ winpath = Z:$(subst /,\,$(abspath $(1)))
 # Which widths this host runs, decided once, on first use: after deps has
 # installed Wine, so that a fresh machine is probed with its loaders present.
 PROBE = $(eval PROBE := $(shell sh tools/widths.sh))$(PROBE)
-WIDTHS = $(or $(filter both 64,$(firstword $(PROBE))),$(error the widths this host runs cannot be decided))
-RUN32 = $(if $(filter both,$(WIDTHS)),ON,OFF)
+WIDTHS = $(or $(filter both emulated 64,$(firstword $(PROBE))),$(error the widths this host runs cannot be decided))
+RUN32 = $(if $(filter 64,$(WIDTHS)),OFF,ON)
+# Where 32-bit code cannot run here, the tests that run it run in an
+# emulated machine kept in this folder (tools/vm/machine.py).
+MACHINE = $(if $(filter emulated,$(WIDTHS)),$(abspath $(BUILD))/vm)
+# The widths measured and demonstrated here.
 RUN_WIDTHS = $(if $(filter both,$(WIDTHS)),32 64,64)
 # The tree, the prefix and the loader of a width.
 tree = $(if $(filter 64,$(1)),$(BUILD64),$(BUILD))
@@ -31,7 +36,7 @@ wine_in = tools/wine-run.sh --arch $(if $(filter 64,$(1)),win64,win32) --prefix 
 # The demo shows the 32-bit build where it can run, the 64-bit one elsewhere.
 DEMO = $(firstword $(RUN_WIDTHS))
 
-.PHONY: all deps widths build test demo bench soak dist reproducible clean
+.PHONY: all deps widths machine build test demo bench soak dist reproducible clean
 
 all: build
 
@@ -41,10 +46,12 @@ deps:
 widths: deps
 	@echo '$(wordlist 2,1000,$(PROBE))'
 
-# Each tree knows whether its 32-bit programs can run here (QV_RUN32); a
-# tree configured on another host, or with another QV_WIDTHS, is told anew.
-configure = grep -qx 'QV_RUN32:BOOL=$(RUN32)' $(1)/CMakeCache.txt 2>/dev/null || \
-	cmake -S . -B $(1) -DQV_RUN32:BOOL=$(RUN32) $(if $(wildcard $(1)/CMakeCache.txt),,$(2))
+# Each tree knows whether its 32-bit programs can run (QV_RUN32), and
+# whether in the emulated machine (QV_MACHINE); a tree configured on another
+# host, or with another QV_WIDTHS, is told anew.
+configure = { grep -qx 'QV_RUN32:BOOL=$(RUN32)' $(1)/CMakeCache.txt && \
+	grep -qx 'QV_MACHINE:PATH=$(MACHINE)' $(1)/CMakeCache.txt; } 2>/dev/null || \
+	cmake -S . -B $(1) -DQV_RUN32:BOOL=$(RUN32) -DQV_MACHINE:PATH=$(MACHINE) $(if $(wildcard $(1)/CMakeCache.txt),,$(2))
 
 build: deps
 	@$(call configure,$(BUILD),-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake)
@@ -52,9 +59,27 @@ build: deps
 	cmake --build $(BUILD) -j2
 	cmake --build $(BUILD64) -j2
 
-test: widths build
+# The emulated machine, where it is needed, is made while the trees build:
+# the first time, from Debian's packages (tools/vm/machine.py).
+machine: widths
+	@$(if $(MACHINE),mkdir -p $(MACHINE) && python3 tools/vm/machine.py $(MACHINE) --share $(abspath .) \
+		--share $(abspath $(BUILD)) --prepare &)
+
+# Where the 32-bit tree runs in the emulated machine, which takes one
+# processor, the 64-bit tree runs here meanwhile; the 32-bit tree's output
+# follows the 64-bit tree's.
+test: widths machine build
+ifeq ($(MACHINE),)
 	sh tools/ctest-tree.sh $(BUILD)
 	sh tools/ctest-tree.sh $(BUILD64)
+else
+	@echo "The 32-bit tree's tests run in the emulated machine while the 64-bit tree's run here; their output follows."
+	@sh tools/ctest-tree.sh $(BUILD) >$(BUILD)/ctest-tree.log 2>&1 & tree32=$$!; status=0; \
+	sh tools/ctest-tree.sh $(BUILD64) || status=$$?; \
+	wait $$tree32 || status=$$?; \
+	echo "== $(BUILD): the 32-bit tree, in the emulated machine"; cat $(BUILD)/ctest-tree.log; exit $$status
+endif
+	@echo "make test took $$((($$(date +%s) - $(START)) / 60)) min $$((($$(date +%s) - $(START)) % 60)) s"
 
 demo: widths build
 	@[ $(DEMO) = 32 ] || echo 'The demo shows the 64-bit build, $(BUILD64)/QVFileIO3.dll, in the 64-bit script host, since the 32-bit build is not run here.'

@@ -29,7 +29,7 @@ expect() {  # what, expected, actual
         diff -u "$dir/want" "$dir/got"; failed=$((failed + 1)); fi
 }
 w64() { p=$1; shift; WINEPREFIX="$dir/$p" /usr/lib/wine/wine64 "$@" </dev/null 2>/dev/null | tr -d '\r'; }
-fresh() { WINEPREFIX="$dir/$1" /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1; keep "$1" fresh; }
+fresh() { "$top/tools/wine-run.sh" --arch win64 --prefix "$dir/$1" >/dev/null 2>&1; keep "$1" fresh; }
 keep() { WINEPREFIX="$dir/$1" wineserver -w; cp "$dir/$1/system.reg" "$dir/$1.$2.reg"; }
 # What changed since the prefix was made, below a key (Windows Installer's
 # own bookkeeping below Classes\Installer left out).

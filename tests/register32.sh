@@ -20,7 +20,7 @@ trap 'for p in "$dir"/*/system.reg; do WINEPREFIX=${p%/system.reg} wineserver -k
 registration() {  # NAME COMMAND...
     name=$1; shift
     export WINEPREFIX="$dir/$name"
-    /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
+    "$top/tools/wine-run.sh" --arch win64 --prefix "$WINEPREFIX" >/dev/null 2>&1
     mkdir -p "$WINEPREFIX/drive_c/qvscratch/x86"
     cp "$dll32" "$WINEPREFIX/drive_c/qvscratch/x86/QVFileIO3.dll"
     cp "$register32" "$WINEPREFIX/drive_c/qvscratch/register32.exe"

@@ -17,6 +17,16 @@ function(qv_add_test name)
   endif()
 endfunction()
 
+# Where 32-bit code runs only in the emulated machine (QV_MACHINE, set by
+# the Makefile), tools/ctest-tree.sh runs there the whole 32-bit tree and
+# the 64-bit tree's tests labelled uses32, as a host that runs both would.
+set(QV_MACHINE "" CACHE PATH "The emulated machine that runs the 32-bit programs (empty: this host)")
+if(QV_WIN64)
+  set(QV_MACHINE_TESTS uses32 CACHE INTERNAL "")
+else()
+  set(QV_MACHINE_TESTS all CACHE INTERNAL "")
+endif()
+
 # Before every test: the prefix, one wineserver kept for the whole run (a
 # new server for every program costs seconds), and the DLL registered.
 set(FIXTURE ${CMAKE_SOURCE_DIR}/tools/test-fixture.sh)
@@ -81,6 +91,20 @@ qv_add_test(registration
                  ${WINE_ARCH} ${CMAKE_BINARY_DIR}/dllserver.exe)
 set_tests_properties(registration PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix)
 
+# The process that hosts the library is of this tree's width: the script
+# host of the tree's prefix (the 32-bit one, where 32-bit code runs only in
+# the emulated machine, too).
+if(QV_WIN64)
+  set(HOST_ARCH AMD64)
+else()
+  set(HOST_ARCH x86)
+endif()
+string(REPLACE "/" "\\" WIDTH_SCRIPT "Z:${CMAKE_SOURCE_DIR}/tests/scripts/width.js")
+qv_add_test(script.width COMMAND ${WINE_RUN} --arch ${WINE_ARCH} --prefix ${WINE_PREFIX} --says
+                                 cscript //nologo ${WIDTH_SCRIPT})
+set_tests_properties(script.width PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix
+                     PASS_REGULAR_EXPRESSION "^host ${HOST_ARCH}: works\r?\n$")
+
 # Script tests named user_*.js run Wine as the unprivileged user qvfileio in
 # a prefix of its own: as root, Wine writes through the read-only attribute.
 # Switching users needs root, as CI runs. The user works in a directory of
@@ -129,7 +153,16 @@ set_tests_properties(diskfull PROPERTIES FIXTURES_REQUIRED registered RESOURCE_L
 
 # The script host killed at random instants while it overwrites a file with
 # Write and with CopyFile: every time the file holds one text or the other.
-qv_add_test(killwrite COMMAND sh ${CMAKE_SOURCE_DIR}/tests/killwrite.sh ${WINE_PREFIX})
+# In the emulated machine a Wine program costs some ten times as much: the
+# kills and the race's rounds there are fewer, their checks the same.
+if(QV_MACHINE AND NOT QV_WIN64)
+  set(KILLS 8)
+  set(RACE_ROUNDS 300)
+else()
+  set(KILLS 24)
+  set(RACE_ROUNDS 1000)
+endif()
+qv_add_test(killwrite COMMAND sh ${CMAKE_SOURCE_DIR}/tests/killwrite.sh ${WINE_PREFIX} ${KILLS})
 set_tests_properties(killwrite PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix TIMEOUT 900)
 
 # The workstation: the stand-in helper Ormik.exe is built here, and the
@@ -198,6 +231,7 @@ if(QV_WIN64 AND QV_DLL32)
   add_test(NAME registration-32 COMMAND sh ${CMAKE_SOURCE_DIR}/tests/register32.sh ${QV_DLL32}
                                         $<TARGET_FILE:register32> ${CMAKE_BINARY_DIR}/register32)
   set_tests_properties(registration-32 PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
+  set_tests_properties(both-widths package msi registration-32 PROPERTIES LABELS uses32)
   # make dist signed with a throw-away authority's certificate, and refusing bad input.
   add_test(NAME release COMMAND sh ${CMAKE_SOURCE_DIR}/tests/release.sh ${QV_DLL32} ${CMAKE_BINARY_DIR}/QVFileIO3.dll
                                 $<TARGET_FILE:register32> ${CMAKE_BINARY_DIR}/release ${WINE_PREFIX})
@@ -227,6 +261,6 @@ add_executable(reglink tests/reglink.cpp)
 target_compile_definitions(reglink PRIVATE ${WIN_DEFINES})
 target_link_options(reglink PRIVATE ${STATIC_RUNTIME} -municode)
 add_dependencies(qvtests reglink)
-qv_add_test(wayout COMMAND sh ${CMAKE_SOURCE_DIR}/tests/wayout.sh ${WINE_PREFIX} 1000 $<TARGET_FILE:reglink>)
+qv_add_test(wayout COMMAND sh ${CMAKE_SOURCE_DIR}/tests/wayout.sh ${WINE_PREFIX} ${RACE_ROUNDS} $<TARGET_FILE:reglink>)
 set_tests_properties(wayout PROPERTIES FIXTURES_REQUIRED registered RESOURCE_LOCK wineprefix TIMEOUT 1200
                      ENVIRONMENT "WINEARCH=${WINE_ARCH};QV_RUN32=${QV_RUN32}")

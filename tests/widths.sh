@@ -25,12 +25,13 @@ while read -r loader widths expected; do
     expect "loader $loader, QV_WIDTHS [$widths]" "$expected" "$(probe "$work/$loader" "$widths")"
 done <<'EOF_CASES'
 runs - both
-refuses - 64
+refuses - emulated
 missing - 64
 runs 64 64
 refuses 64 64
 runs 32,64 both
-refuses 32,64 refused
+refuses 32,64 emulated
+missing 32,64 refused
 runs 32 refused
 runs yes refused
 EOF_CASES

@@ -35,7 +35,7 @@ trap 'exit 1' INT TERM HUP
 # Registration in a scratch prefix: the 64-bit library first, then the
 # 32-bit one; what each changed in the classes (both registry views) is
 # its registration.
-/usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
+"$top/tools/wine-run.sh" --arch win64 --prefix "$WINEPREFIX" >/dev/null 2>&1
 mkdir -p "$work/prefix/drive_c/qvscratch/x64" "$work/prefix/drive_c/qvscratch/x86"
 cp "$dll64" "$work/prefix/drive_c/qvscratch/x64/QVFileIO3.dll"
 cp "$dll32" "$work/prefix/drive_c/qvscratch/x86/QVFileIO3.dll"

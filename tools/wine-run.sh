@@ -5,7 +5,13 @@
 # whose programs run through the 64-bit loader. The prefix is created
 # through the loader of its own width too: the wineboot command in /usr/bin
 # always runs the 32-bit loader, which a host without 32-bit code cannot run.
-#   wine-run.sh [--arch win32|win64] --prefix DIR [--says] program [args...]
+#   wine-run.sh [--arch win32|win64] --prefix DIR [--says] [program [args...]]
+# Without a program it only makes the prefix. In the emulated machine, where
+# wineboot takes minutes, a new prefix is a copy of the one wineboot made
+# there for this width and user when the machine was first booted
+# (QV_PREFIXES, tools/vm/init.sh); the files of its system32 and syswow64,
+# Wine's libraries that nothing writes, are symbolic links to that one's
+# (Wine reads them as plain files), not copies of a gigabyte.
 # --says: the program prints something whenever it runs (a test's summary,
 # regsvr32 without /s, reg). Now and then a new Wine process ends while
 # Wine is still starting it, before any of the program's own code runs:
@@ -31,10 +37,20 @@ if [ ! -f "$prefix/system.reg" ]; then
     mkdir -p "$prefix"
     (
         flock 9
-        [ -f "$prefix/system.reg" ] || WINELOADER=$loader $loader wineboot -i >/dev/null 2>&1
+        made=${QV_PREFIXES:+$QV_PREFIXES/$arch-$(id -un)}
+        if [ -f "$prefix/system.reg" ]; then :
+        elif [ -n "$made" ] && [ -f "$made/system.reg" ]; then
+            libraries="system32 syswow64"
+            tar -C "$made" $(printf -- '--exclude=./drive_c/windows/%s ' $libraries) -cf - . | tar -C "$prefix" -xpf -
+            for folder in $libraries; do
+                [ ! -d "$made/drive_c/windows/$folder" ] || cp -as "$made/drive_c/windows/$folder" "$prefix/drive_c/windows/"
+            done
+        else WINELOADER=$loader $loader wineboot -i >/dev/null 2>&1
+        fi
         wineserver -w
     ) 9>"$prefix.lock"
 fi
+[ $# -gt 0 ] || exit 0
 [ -n "$says" ] || exec $loader "$@"
 
 out=$(mktemp) err=$(mktemp)

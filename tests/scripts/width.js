@@ -1,6 +1,6 @@
 // Prints the width of the script host running it and whether the object
-// can be created and called here. Run by tests/both-widths.sh and
-// tests/package.sh.
+// can be created and called here. Run by tests/both-widths.sh,
+// tests/package.sh and as the test script.width of each tree.
 var shell = new ActiveXObject("WScript.Shell");
 var arch = shell.ExpandEnvironmentStrings("%PROCESSOR_ARCHITECTURE%").replace(/\0/g, "");
 var answer;
