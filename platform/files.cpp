@@ -58,43 +58,6 @@ std::wstring Key(const std::wstring& path) {
     return key;
 }
 
-// A path from a call that fills a buffer and, when the buffer is too small,
-// answers the size it needs: asked again with that size.
-template <class Call>
-bool PathFrom(std::wstring& path, Call&& call) {
-    path.assign(MAX_PATH, L'\0');
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        const DWORD length = call(&path[0], static_cast<DWORD>(path.size()));
-        if (length == 0) return false;
-        if (length < path.size()) {
-            path.resize(length);
-            return true;
-        }
-        path.assign(length + 1, L'\0');
-    }
-    return false;
-}
-
-bool FullPath(const wchar_t* path, std::wstring& full) {
-    return path && *path && PathFrom(full, [&](wchar_t* buffer, DWORD size) {
-        return win32.GetFullPathNameW(path, size, buffer, nullptr);
-    });
-}
-
-// The final path of an open handle, without \\?\ and a closing backslash.
-bool FinalPlace(HANDLE handle, std::wstring& place) {
-    if (!PathFrom(place, [&](wchar_t* buffer, DWORD size) {
-            return win32.GetFinalPathNameByHandleW(handle, buffer, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        }))
-        return false;
-    if (place.compare(0, 8, L"\\\\?\\UNC\\") == 0)
-        place.replace(0, 8, L"\\\\");
-    else if (place.compare(0, 4, L"\\\\?\\") == 0)
-        place.erase(0, 4);
-    while (!place.empty() && place.back() == L'\\') place.pop_back();
-    return true;
-}
-
 // The refusal of a place: recorded by the judge, ERROR_ACCESS_DENIED for
 // the call.
 void Refuse(PlaceJudge& judge, const std::wstring& place) {
@@ -217,7 +180,7 @@ bool Respell(const std::wstring& full, std::wstring& place) {
         const unique_hfile handle(win32.CreateFileW(asked.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
                                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         if (handle) {
-            if (!FinalPlace(handle.get(), place)) return false;
+            if (!files::FinalPath(handle.get(), place)) return false;
             place += rest;
             return true;
         }
@@ -235,7 +198,7 @@ bool Respell(const std::wstring& full, std::wstring& place) {
 bool LinkTarget(const std::wstring& place, std::wstring& target) {
     const unique_hfile handle(win32.CreateFileW(place.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
                                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    return handle && FinalPlace(handle.get(), target);
+    return handle && files::FinalPath(handle.get(), target);
 }
 
 // Links followed on the way to one place, at most: a loop of links ends.
@@ -335,7 +298,7 @@ bool JudgeFile(PlaceJudge& judge, HANDLE handle, const std::wstring& place, Act 
         return false;
     }
     if (standard.Directory) return true;  // a folder's link is a reparse point in its listing
-    if (standard.NumberOfLinks > 1 || !FinalPlace(handle, final) || !judge.AllowsPlace(final, act)) {
+    if (standard.NumberOfLinks > 1 || !files::FinalPath(handle, final) || !judge.AllowsPlace(final, act)) {
         Refuse(judge, final.empty() ? place : final);
         return false;
     }
@@ -373,7 +336,7 @@ unique_hfile OpenFull(PlaceJudge& judge, const std::wstring& full, ACCESS_MASK a
 
 bool ReachPath(PlaceJudge& judge, const wchar_t* path, Reach& reach) {
     std::wstring full;
-    if (!FullPath(path, full)) {
+    if (!files::FullPath(path, full)) {
         ::SetLastError(ERROR_INVALID_NAME);
         return false;
     }
@@ -383,7 +346,7 @@ bool ReachPath(PlaceJudge& judge, const wchar_t* path, Reach& reach) {
 unique_hfile OpenExisting(PlaceJudge& judge, const wchar_t* path, ACCESS_MASK access, ULONG share, ULONG options,
                           Act act, bool follow = true) {
     std::wstring full;
-    if (!FullPath(path, full)) {
+    if (!files::FullPath(path, full)) {
         ::SetLastError(ERROR_INVALID_NAME);
         return unique_hfile();
     }
@@ -556,7 +519,7 @@ BOOL MoveJudged(PlaceJudge& judge, const wchar_t* from, const wchar_t* to, bool 
         return Dispose(entry.get());
     }
     std::wstring after;
-    if (FinalPlace(entry.get(), after) && judge.AllowsPlace(after, Act::Change)) {
+    if (files::FinalPath(entry.get(), after) && judge.AllowsPlace(after, Act::Change)) {
         if (g_folders) g_folders->Clear();
         return TRUE;
     }
@@ -606,6 +569,46 @@ JudgedCalls::~JudgedCalls() {
 }
 
 namespace files {
+
+namespace {
+
+// A path from a call that fills a buffer and, when the buffer is too small,
+// answers the size it needs: asked again with that size.
+template <class Call>
+bool PathFrom(std::wstring& path, Call&& call) {
+    path.assign(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const DWORD length = call(&path[0], static_cast<DWORD>(path.size()));
+        if (length == 0) return false;
+        if (length < path.size()) {
+            path.resize(length);
+            return true;
+        }
+        path.assign(length + 1, L'\0');
+    }
+    return false;
+}
+
+}  // namespace
+
+bool FullPath(const wchar_t* path, std::wstring& full) {
+    return path && *path && PathFrom(full, [&](wchar_t* buffer, DWORD size) {
+        return win32.GetFullPathNameW(path, size, buffer, nullptr);
+    });
+}
+
+bool FinalPath(HANDLE handle, std::wstring& path) {
+    if (!PathFrom(path, [&](wchar_t* buffer, DWORD size) {
+            return win32.GetFinalPathNameByHandleW(handle, buffer, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        }))
+        return false;
+    if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0)
+        path.replace(0, 8, L"\\\\");
+    else if (path.compare(0, 4, L"\\\\?\\") == 0)
+        path.erase(0, 4);
+    while (!path.empty() && path.back() == L'\\') path.pop_back();
+    return true;
+}
 
 HANDLE Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
     PlaceJudge* judge = g_judge;
@@ -677,7 +680,7 @@ class Search::Judged {
 public:
     bool First(PlaceJudge& judge, const wchar_t* pattern, WIN32_FIND_DATAW& data) {
         std::wstring full;
-        if (!FullPath(pattern, full)) {
+        if (!files::FullPath(pattern, full)) {
             ::SetLastError(ERROR_PATH_NOT_FOUND);
             return false;
         }

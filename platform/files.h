@@ -15,6 +15,14 @@
 
 namespace files {
 
+// GetFullPathNameW: the current folder and drive applied, "." and ".."
+// taken out, slashes turned. False for an empty path or one the system
+// cannot complete.
+bool FullPath(const wchar_t* path, std::wstring& full);
+// GetFinalPathNameByHandleW of an open handle, links followed, as a path of
+// its drive or share: without \\?\ and without a closing backslash.
+bool FinalPath(HANDLE handle, std::wstring& path);
+
 // CreateFileW for OPEN_EXISTING, CREATE_NEW and CREATE_ALWAYS. A file with
 // more than one name is refused under a judge: another name may lie outside.
 HANDLE Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition, DWORD flagsAndAttributes);
