@@ -17,6 +17,10 @@
 // computes it by a second look-up of the name, which a swap in between
 // fools. It still finds a link to a file, which a listing shows as a file.
 
+// A folder's handle, shared by the calls that reach through it: a handle
+// that one call lets go stays open for another that still uses it.
+using SharedFolder = std::shared_ptr<unique_hfile>;
+
 // The folders verified during one judged call, by their path in upper
 // case, so that a walk of a tree verifies each folder once. A handle keeps
 // the folder it was verified as, whatever its name leads to later.
@@ -24,11 +28,11 @@ class VerifiedFolders {
 public:
     HANDLE Find(const std::wstring& key) const {
         const auto found = handles_.find(key);
-        return found == handles_.end() ? nullptr : found->second.get();
+        return found == handles_.end() ? nullptr : found->second->get();
     }
-    HANDLE Keep(const std::wstring& key, unique_hfile handle) {
+    HANDLE Keep(const std::wstring& key, SharedFolder handle) {
         if (handles_.size() >= kMostKept) handles_.clear();  // a deep walk keeps its nearest folders anew
-        return (handles_[key] = std::move(handle)).get();
+        return (handles_[key] = std::move(handle))->get();
     }
     // After a folder is removed or renamed: a folder goes only once its last
     // handle is closed (its parent is not empty till then), and a name kept
@@ -37,8 +41,36 @@ public:
 
 private:
     static const size_t kMostKept = 128;
-    std::map<std::wstring, unique_hfile> handles_;
+    std::map<std::wstring, SharedFolder> handles_;
 };
+
+// The folders of the policy, each opened once for the life of its judge by
+// the name the administrator gave it: a link put in that name's place later
+// leads no call elsewhere. Calls of other threads may share them.
+class KeptFolders {
+public:
+    SharedFolder Find(const std::wstring& key) {
+        const ScopedLock lock(section_);
+        const auto found = handles_.find(key);
+        return found == handles_.end() ? SharedFolder() : found->second;
+    }
+    void Keep(const std::wstring& key, const SharedFolder& handle) {
+        const ScopedLock lock(section_);
+        handles_[key] = handle;
+    }
+    void Clear() {
+        const ScopedLock lock(section_);
+        handles_.clear();
+    }
+
+private:
+    CriticalSection section_;
+    std::map<std::wstring, SharedFolder> handles_;
+};
+
+PlaceJudge::PlaceJudge() : kept_(new KeptFolders) {}
+PlaceJudge::~PlaceJudge() = default;
+KeptFolders& PlaceJudge::Kept() { return *kept_; }
 
 namespace {
 
@@ -201,22 +233,32 @@ bool LinkTarget(const std::wstring& place, std::wstring& target) {
     return handle && files::FinalPath(handle.get(), target);
 }
 
+// After a folder is removed or renamed, the folders kept are let go.
+void ForgetFolders(PlaceJudge& judge) {
+    if (g_folders) g_folders->Clear();
+    judge.Kept().Clear();
+}
+
 // Links followed on the way to one place, at most: a loop of links ends.
 const int kMostLinks = 8;
 
 // The folder of the policy named `base`, opened by the name the
-// administrator gave it, once a call.
-HANDLE OpenBase(const std::wstring& base) {
+// administrator gave it once for the judge's life.
+HANDLE OpenBase(PlaceJudge& judge, const std::wstring& base) {
     const std::wstring key = Key(base);
-    if (HANDLE kept = g_folders ? g_folders->Find(key) : nullptr) return kept;
-    const std::wstring asked = !base.empty() && base.back() == L':' ? base + L'\\' : base;
-    unique_hfile folder(win32.CreateFileW(asked.c_str(), kFolderAccess, kShareAll, nullptr, OPEN_EXISTING,
-                                          FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (HANDLE verified = g_folders ? g_folders->Find(key) : nullptr) return verified;
+    SharedFolder folder = judge.Kept().Find(key);
     if (!folder) {
-        if (::GetLastError() == ERROR_FILE_NOT_FOUND) ::SetLastError(ERROR_PATH_NOT_FOUND);
-        return nullptr;
+        const std::wstring asked = !base.empty() && base.back() == L':' ? base + L'\\' : base;
+        folder = std::make_shared<unique_hfile>(win32.CreateFileW(
+            asked.c_str(), kFolderAccess, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!*folder) {
+            if (::GetLastError() == ERROR_FILE_NOT_FOUND) ::SetLastError(ERROR_PATH_NOT_FOUND);
+            return nullptr;
+        }
+        judge.Kept().Keep(key, folder);
     }
-    return g_folders ? g_folders->Keep(key, std::move(folder)) : folder.release();
+    return g_folders ? g_folders->Keep(key, std::move(folder)) : folder->get();
 }
 
 // Reaches the full path `full`; a link to a folder on the way is followed
@@ -240,7 +282,7 @@ bool ReachFull(PlaceJudge& judge, std::wstring full, Reach& reach, int links) {
         start = end;
     }
     reach.place = base;
-    HANDLE folder = OpenBase(base);
+    HANDLE folder = OpenBase(judge, base);
     if (!folder) return false;
     for (size_t i = 0; i + 1 < parts.size(); ++i) {
         reach.place += L'\\';
@@ -267,7 +309,7 @@ bool ReachFull(PlaceJudge& judge, std::wstring full, Reach& reach, int links) {
             if (::GetLastError() == ERROR_DIRECTORY) ::SetLastError(ERROR_PATH_NOT_FOUND);
             return false;
         }
-        folder = g_folders->Keep(key, std::move(next));
+        folder = g_folders->Keep(key, std::make_shared<unique_hfile>(std::move(next)));
     }
     reach.folder = folder;
     if (!parts.empty()) {
@@ -320,6 +362,13 @@ unique_hfile OpenFull(PlaceJudge& judge, const std::wstring& full, ACCESS_MASK a
     // A folder of the policy itself, by the handle it was opened by.
     if (reach.leaf.empty())
         return OpenIn(reach.folder, L"", access, share, FILE_OPEN, options & ~FILE_NON_DIRECTORY_FILE);
+    // A file opened for its content needs no look at the listing: no folder
+    // opens so, and the final path of the handle shows a link to a file.
+    if (options & FILE_NON_DIRECTORY_FILE) {
+        unique_hfile file = OpenIn(reach.folder, reach.leaf, access, share, FILE_OPEN, options);
+        if (file && !JudgeFile(judge, file.get(), reach.place, act)) file.reset();
+        return file;
+    }
     bool link = false;
     unique_hfile entry = OpenListed(judge, reach.folder, reach.leaf, reach.place, access, share, options,
                                     ERROR_FILE_NOT_FOUND, link);
@@ -426,7 +475,7 @@ BOOL DeleteJudged(PlaceJudge& judge, const wchar_t* path, bool folder) {
         ::SetLastError(folder ? ERROR_DIRECTORY : ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    if (folder && g_folders) g_folders->Clear();
+    if (folder) ForgetFolders(judge);
     return Dispose(entry.get());
 }
 
@@ -520,7 +569,7 @@ BOOL MoveJudged(PlaceJudge& judge, const wchar_t* from, const wchar_t* to, bool 
     }
     std::wstring after;
     if (files::FinalPath(entry.get(), after) && judge.AllowsPlace(after, Act::Change)) {
-        if (g_folders) g_folders->Clear();
+        ForgetFolders(judge);
         return TRUE;
     }
     RenameInto(entry.get(), source.folder, source.leaf, false);
