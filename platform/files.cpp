@@ -17,13 +17,52 @@
 // computes it by a second look-up of the name, which a swap in between
 // fools. It still finds a link to a file, which a listing shows as a file.
 
+namespace {
+
+// A path or name as the folders kept know it: in upper case.
+std::wstring Key(const std::wstring& path) {
+    std::wstring key = path;
+    for (wchar_t& c : key) c = towupper(c);
+    return key;
+}
+
+}  // namespace
+
 // A folder's handle, shared by the calls that reach through it: a handle
 // that one call lets go stays open for another that still uses it.
 using SharedFolder = std::shared_ptr<unique_hfile>;
 
+// Erases the folder `key` and the folders below it from `folders`, telling
+// `erased` each handle let go.
+template <class Erased>
+void EraseFolderAndBelow(std::map<std::wstring, SharedFolder>& folders, const std::wstring& key, Erased&& erased) {
+    for (auto it = folders.lower_bound(key); it != folders.end() && it->first.compare(0, key.size(), key) == 0;) {
+        if (it->first.size() > key.size() && it->first[key.size()] != L'\\') {
+            ++it;
+            continue;
+        }
+        erased(it->second->get());
+        it = folders.erase(it);
+    }
+}
+
+// What a folder's listing said of one entry.
+struct Listed {
+    DWORD attributes;
+    LONGLONG number;
+};
+// The number of a name that a folder lists twice: never a file's.
+const LONGLONG kTwice = -1;
+// The most entries of a folder listed whole; a bigger one is looked up an
+// entry at a time.
+const size_t kMostListed = 200000;
+
 // The folders verified during one judged call, by their path in upper
 // case, so that a walk of a tree verifies each folder once. A handle keeps
-// the folder it was verified as, whatever its name leads to later.
+// the folder it was verified as, whatever its name leads to later. A folder
+// looked into more than once in the call (a walk of its entries) is listed
+// whole, once: an entry then opens as listed or is looked up anew, so an
+// entry swapped since is still caught.
 class VerifiedFolders {
 public:
     HANDLE Find(const std::wstring& key) const {
@@ -31,17 +70,50 @@ public:
         return found == handles_.end() ? nullptr : found->second->get();
     }
     HANDLE Keep(const std::wstring& key, SharedFolder handle) {
-        if (handles_.size() >= kMostKept) handles_.clear();  // a deep walk keeps its nearest folders anew
+        if (handles_.size() >= kMostKept) {  // a deep walk keeps its nearest folders anew
+            handles_.clear();
+            listings_.clear();
+        }
         return (handles_[key] = std::move(handle))->get();
     }
-    // After a folder is removed or renamed: a folder goes only once its last
-    // handle is closed (its parent is not empty till then), and a name kept
-    // would lead to where the folder went.
-    void Clear() { handles_.clear(); }
+    // After the folder `key` is removed or renamed: a folder goes only once
+    // its last handle is closed (its parent is not empty till then), and a
+    // name kept below it would lead to where it went.
+    void Forget(const std::wstring& key) {
+        EraseFolderAndBelow(handles_, key, [&](HANDLE handle) { listings_.erase(handle); });
+    }
+    // What the whole listing of `folder`, one of the folders kept, said of
+    // `name`; false where it was not listed whole or does not hold the name.
+    bool Find(HANDLE folder, const std::wstring& name, Listed& entry);
+    // Whether the file `name` of `folder`, numbered `number`, was judged
+    // by its final path in this call for `act` (or for a change, which
+    // allows a read too).
+    bool WasJudged(HANDLE folder, const std::wstring& name, LONGLONG number, Act act) {
+        const auto listing = listings_.find(folder);
+        if (listing == listings_.end()) return false;
+        const auto found = listing->second.judged.find(Key(name));
+        return found != listing->second.judged.end() && found->second.number == number &&
+               (found->second.act == act || found->second.act == Act::Change);
+    }
+    void Judged(HANDLE folder, const std::wstring& name, LONGLONG number, Act act) {
+        Judgement& judged = listings_[folder].judged[Key(name)];
+        if (judged.number != number || act == Act::Change) judged = {number, act};
+    }
 
 private:
+    struct Judgement {
+        LONGLONG number = 0;
+        Act act = Act::Read;
+    };
+    struct Listing {
+        std::wstring looked;  // the one name looked up so far, in upper case
+        bool whole = false;
+        std::map<std::wstring, Listed> entries;  // by name in upper case; a name twice is left out
+        std::map<std::wstring, Judgement> judged;  // files judged by their final path, by name in upper case
+    };
     static const size_t kMostKept = 128;
     std::map<std::wstring, SharedFolder> handles_;
+    std::map<HANDLE, Listing> listings_;
 };
 
 // The folders of the policy, each opened once for the life of its judge by
@@ -58,9 +130,9 @@ public:
         const ScopedLock lock(section_);
         handles_[key] = handle;
     }
-    void Clear() {
+    void Forget(const std::wstring& key) {
         const ScopedLock lock(section_);
-        handles_.clear();
+        EraseFolderAndBelow(handles_, key, [](HANDLE) {});
     }
 
 private:
@@ -83,12 +155,6 @@ const ACCESS_MASK kFolderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | SYNCHRON
 
 thread_local PlaceJudge* g_judge = nullptr;
 thread_local VerifiedFolders* g_folders = nullptr;
-
-std::wstring Key(const std::wstring& path) {
-    std::wstring key = path;
-    for (wchar_t& c : key) c = towupper(c);
-    return key;
-}
 
 // The refusal of a place: recorded by the judge, ERROR_ACCESS_DENIED for
 // the call.
@@ -165,17 +231,72 @@ bool ListEntry(HANDLE folder, const std::wstring& name, DWORD& attributes, LONGL
     return true;
 }
 
+// Every entry of the folder `folder` now, through a handle of its own; a
+// name listed twice (a case-sensitive folder) is marked kTwice. Nothing
+// where the folder cannot be listed or holds more than kMostListed.
+void ListWhole(HANDLE folder, std::map<std::wstring, Listed>& entries) {
+    const unique_hfile listing = OpenIn(folder, L"", FILE_LIST_DIRECTORY, kShareAll, FILE_OPEN, FILE_DIRECTORY_FILE);
+    if (!listing) return;
+    std::vector<BYTE> buffer(64 * 1024);
+    for (;;) {
+        IO_STATUS_BLOCK io = {};
+        const NTSTATUS status =
+            win32.NtQueryDirectoryFile(listing.get(), nullptr, nullptr, nullptr, &io, buffer.data(),
+                                       static_cast<ULONG>(buffer.size()), kFileIdBothDirectoryInformation, FALSE,
+                                       nullptr, FALSE);
+        if (status == kStatusNoMoreFiles) return;
+        if (status != 0 || io.Information == 0 || entries.size() > kMostListed) {
+            entries.clear();
+            return;
+        }
+        for (size_t at = 0;;) {
+            const auto* entry = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer.data() + at);
+            const std::wstring name(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
+            const auto added = entries.emplace(Key(name), Listed{entry->FileAttributes, entry->FileId.QuadPart});
+            if (!added.second) added.first->second.number = kTwice;
+            if (!entry->NextEntryOffset) break;
+            at += entry->NextEntryOffset;
+        }
+    }
+}
+
+}  // namespace
+
+bool VerifiedFolders::Find(HANDLE folder, const std::wstring& name, Listed& entry) {
+    Listing& listing = listings_[folder];
+    const std::wstring key = Key(name);
+    if (!listing.whole) {
+        // One entry looked up, or the same one again, is looked up alone.
+        if (listing.looked.empty() || listing.looked == key) {
+            listing.looked = key;
+            return false;
+        }
+        listing.whole = true;
+        ListWhole(folder, listing.entries);
+    }
+    const auto found = listing.entries.find(key);
+    if (found == listing.entries.end() || found->second.number == kTwice) return false;
+    entry = found->second;
+    return true;
+}
+
+namespace {
+
 // The entry `name` of the verified folder `folder`, opened as the listing
 // shows it: the very entry listed, no link to a folder (`link` is set
 // instead, for the caller to follow or refuse). `place` names it for the
-// record; `missing` is the error of an entry that is not there.
+// record; `missing` is the error of an entry that is not there. An entry of
+// a folder listed whole in this call opens as it was listed, or is looked
+// up `anew`.
 unique_hfile OpenListed(PlaceJudge& judge, HANDLE folder, const std::wstring& name, const std::wstring& place,
-                        ACCESS_MASK access, ULONG share, ULONG options, DWORD missing, bool& link) {
-    DWORD attributes = 0;
-    LONGLONG listed = 0, opened = 0;
+                        ACCESS_MASK access, ULONG share, ULONG options, DWORD missing, bool& link, bool anew = false) {
+    Listed listed = {};
+    LONGLONG opened = 0;
     link = false;
-    if (!ListEntry(folder, name, attributes, listed, missing)) return unique_hfile();
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    const bool known = !anew && g_folders && g_folders->Find(folder, name, listed) &&
+                       !(listed.attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    if (!known && !ListEntry(folder, name, listed.attributes, listed.number, missing)) return unique_hfile();
+    if (listed.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
         link = true;
         ::SetLastError(ERROR_ACCESS_DENIED);
         return unique_hfile();
@@ -185,9 +306,10 @@ unique_hfile OpenListed(PlaceJudge& judge, HANDLE folder, const std::wstring& na
         if (::GetLastError() == ERROR_FILE_NOT_FOUND) ::SetLastError(missing);
         return entry;
     }
-    if (!FileNumber(entry.get(), opened) || opened != listed) {
-        Refuse(judge, place);
+    if (!FileNumber(entry.get(), opened) || opened != listed.number) {
         entry.reset();
+        if (known) return OpenListed(judge, folder, name, place, access, share, options, missing, link, true);
+        Refuse(judge, place);
     }
     return entry;
 }
@@ -233,10 +355,12 @@ bool LinkTarget(const std::wstring& place, std::wstring& target) {
     return handle && files::FinalPath(handle.get(), target);
 }
 
-// After a folder is removed or renamed, the folders kept are let go.
-void ForgetFolders(PlaceJudge& judge) {
-    if (g_folders) g_folders->Clear();
-    judge.Kept().Clear();
+// After the folder `place` is removed or renamed, it and the folders below
+// it are let go.
+void ForgetFolders(PlaceJudge& judge, const std::wstring& place) {
+    const std::wstring key = Key(place);
+    if (g_folders) g_folders->Forget(key);
+    judge.Kept().Forget(key);
 }
 
 // Links followed on the way to one place, at most: a loop of links ends.
@@ -332,29 +456,48 @@ ULONG OptionsOf(DWORD flags) {
 // a file shows there. A file with several names is refused whatever its
 // place: another of its names may lie outside, and what is done through one
 // is done to that one too.
-bool JudgeFile(PlaceJudge& judge, HANDLE handle, const std::wstring& place, Act act) {
+// A file judged by its final path alone: what is opened only to be told
+// it is there has no content read or changed through its other names.
+bool JudgeFinalPath(PlaceJudge& judge, HANDLE handle, const std::wstring& place, Act act) {
+    std::wstring final;
+    if (files::FinalPath(handle, final) && judge.AllowsPlace(final, act)) return true;
+    Refuse(judge, final.empty() ? place : final);
+    return false;
+}
+
+// The file `name` of the verified folder `folder`, once judged so in a
+// call, is not asked its final path again while it opens as the same file.
+bool JudgeFile(PlaceJudge& judge, HANDLE handle, const std::wstring& place, Act act, HANDLE folder = nullptr,
+               const std::wstring& name = std::wstring()) {
     std::wstring final;
     FILE_STANDARD_INFO standard = {};
+    LONGLONG number = 0;
     if (!win32.GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard)) {
         Refuse(judge, place);
         return false;
     }
     if (standard.Directory) return true;  // a folder's link is a reparse point in its listing
-    if (standard.NumberOfLinks > 1 || !files::FinalPath(handle, final) || !judge.AllowsPlace(final, act)) {
-        Refuse(judge, final.empty() ? place : final);
+    const bool known = folder && g_folders && FileNumber(handle, number) && g_folders->WasJudged(folder, name, number, act);
+    if (standard.NumberOfLinks > 1) {
+        Refuse(judge, place);
         return false;
     }
+    if (!known && !JudgeFinalPath(judge, handle, place, act)) return false;
+    if (folder && g_folders && number) g_folders->Judged(folder, name, number, act);
     return true;
 }
 
 // An existing entry under a judge, reached part by part and judged for
 // `act`. A link to a folder is followed where it leads when `follow` (to
 // read or write what it leads to), refused otherwise (an act on the link
-// itself would act on what it leads to).
+// itself would act on what it leads to). `place`, where given, is told the
+// place reached. A file opened as a `probe` is judged by its final path
+// alone.
 unique_hfile OpenFull(PlaceJudge& judge, const std::wstring& full, ACCESS_MASK access, ULONG share, ULONG options,
-                      Act act, bool follow, int links) {
+                      Act act, bool follow, int links, std::wstring* place = nullptr, bool probe = false) {
     Reach reach;
     if (!ReachFull(judge, full, reach, links)) return unique_hfile();
+    if (place) *place = reach.place;
     if (!judge.AllowsPlace(reach.place, act)) {
         Refuse(judge, reach.place);
         return unique_hfile();
@@ -366,7 +509,9 @@ unique_hfile OpenFull(PlaceJudge& judge, const std::wstring& full, ACCESS_MASK a
     // opens so, and the final path of the handle shows a link to a file.
     if (options & FILE_NON_DIRECTORY_FILE) {
         unique_hfile file = OpenIn(reach.folder, reach.leaf, access, share, FILE_OPEN, options);
-        if (file && !JudgeFile(judge, file.get(), reach.place, act)) file.reset();
+        if (file && !(probe ? JudgeFinalPath(judge, file.get(), reach.place, act)
+                            : JudgeFile(judge, file.get(), reach.place, act)))
+            file.reset();
         return file;
     }
     bool link = false;
@@ -375,11 +520,11 @@ unique_hfile OpenFull(PlaceJudge& judge, const std::wstring& full, ACCESS_MASK a
     if (link) {
         std::wstring target;
         if (follow && links < kMostLinks && LinkTarget(reach.place, target))
-            return OpenFull(judge, target, access, share, options, act, follow, links + 1);
+            return OpenFull(judge, target, access, share, options, act, follow, links + 1, place);
         Refuse(judge, reach.place);
         return entry;
     }
-    if (entry && !JudgeFile(judge, entry.get(), reach.place, act)) entry.reset();
+    if (entry && !JudgeFile(judge, entry.get(), reach.place, act, reach.folder, reach.leaf)) entry.reset();
     return entry;
 }
 
@@ -393,13 +538,13 @@ bool ReachPath(PlaceJudge& judge, const wchar_t* path, Reach& reach) {
 }
 
 unique_hfile OpenExisting(PlaceJudge& judge, const wchar_t* path, ACCESS_MASK access, ULONG share, ULONG options,
-                          Act act, bool follow = true) {
+                          Act act, bool follow = true, std::wstring* place = nullptr, bool probe = false) {
     std::wstring full;
     if (!files::FullPath(path, full)) {
         ::SetLastError(ERROR_INVALID_NAME);
         return unique_hfile();
     }
-    return OpenFull(judge, full, access, share, options, act, follow, 0);
+    return OpenFull(judge, full, access, share, options, act, follow, 0, place, probe);
 }
 
 // A new entry under a judge: made in its verified folder, by handle.
@@ -455,9 +600,9 @@ unique_hfile CreateAlways(PlaceJudge& judge, const wchar_t* path, ACCESS_MASK ac
 
 // Opens an entry to change or remove it, with every share so that no
 // reader is disturbed.
-unique_hfile OpenToChange(PlaceJudge& judge, const wchar_t* path, ACCESS_MASK access) {
+unique_hfile OpenToChange(PlaceJudge& judge, const wchar_t* path, ACCESS_MASK access, std::wstring* place = nullptr) {
     return OpenExisting(judge, path, access | FILE_READ_ATTRIBUTES, kShareAll,
-                        FILE_OPEN_FOR_BACKUP_INTENT | FILE_OPEN_REPARSE_POINT, Act::Change, false);
+                        FILE_OPEN_FOR_BACKUP_INTENT | FILE_OPEN_REPARSE_POINT, Act::Change, false, place);
 }
 
 BOOL Dispose(HANDLE handle) {
@@ -468,14 +613,15 @@ BOOL Dispose(HANDLE handle) {
 
 // Deletes a file or removes a folder through its judged handle.
 BOOL DeleteJudged(PlaceJudge& judge, const wchar_t* path, bool folder) {
-    const unique_hfile entry = OpenToChange(judge, path, DELETE);
+    std::wstring place;
+    const unique_hfile entry = OpenToChange(judge, path, DELETE, &place);
     if (!entry) return FALSE;
     // DeleteFile refuses a folder, RemoveDirectory a file.
     if (IsDirectory(entry.get()) != folder) {
         ::SetLastError(folder ? ERROR_DIRECTORY : ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    if (folder) ForgetFolders(judge);
+    if (folder) ForgetFolders(judge, place);
     return Dispose(entry.get());
 }
 
@@ -569,7 +715,7 @@ BOOL MoveJudged(PlaceJudge& judge, const wchar_t* from, const wchar_t* to, bool 
     }
     std::wstring after;
     if (files::FinalPath(entry.get(), after) && judge.AllowsPlace(after, Act::Change)) {
-        ForgetFolders(judge);
+        ForgetFolders(judge, source.place);
         return TRUE;
     }
     RenameInto(entry.get(), source.folder, source.leaf, false);
@@ -657,6 +803,12 @@ bool FinalPath(HANDLE handle, std::wstring& path) {
         path.erase(0, 4);
     while (!path.empty() && path.back() == L'\\') path.pop_back();
     return true;
+}
+
+HANDLE Probe(const wchar_t* path, DWORD access, DWORD share) {
+    PlaceJudge* judge = g_judge;
+    if (!judge) return win32.CreateFileW(path, access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return OpenExisting(*judge, path, access, share, OptionsOf(0), Act::Read, true, nullptr, true).release();
 }
 
 HANDLE Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition, DWORD flags) {

@@ -144,6 +144,8 @@ TEST_F(ConfinementTest, PartSwappedBeforeItsOpenIsRefusedWhereTheCallActs) {
         {"DeleteFile", true, [&] { return confined->DeleteFile(path); }},
         {"CopyFile", false, [&] { return confined->CopyFile(path, copy, VARIANT_FALSE, VARIANT_FALSE); }},
         {"MoveFileOrDirectory", true, [&] { return confined->MoveFileOrDirectory(path, copy); }},
+        // A walk lists the folder whole once and opens each entry as listed.
+        {"DeleteDirectory", true, [&] { return confined->DeleteDirectory(Bstr(dir / "allowed\\sub"), VARIANT_TRUE, VARIANT_TRUE); }},
         {"GetDirectoryContents", false, [&] { Bstr found; return confined->GetDirectoryContents(Bstr(dir / "allowed\\sub\\*"), 1, 1, found.put()); }},
     };
     for (const wchar_t* swapped : {L"\\allowed\\sub", L"\\allowed\\sub\\f.txt"}) {
@@ -151,6 +153,7 @@ TEST_F(ConfinementTest, PartSwappedBeforeItsOpenIsRefusedWhereTheCallActs) {
         for (const auto& c : calls) {
             if (wcslen(swapped) > 13 && !c.listsFile) continue;
             WriteBytes(file, "old");
+            for (const char* sibling : {"a.txt", "b.txt", "c.txt"}) WriteBytes(dir / "allowed\\sub\\" + sibling, "");
             DeleteLog();
             EXPECT_TRUE(FAILED(c.call())) << c.what << " with " << AnsiOf(swapped) << " swapped";
             EXPECT_EQ("old", ReadBytes(file)) << c.what;
