@@ -118,17 +118,24 @@ private:
 
 // The folders of the policy, each opened once for the life of its judge by
 // the name the administrator gave it: a link put in that name's place later
-// leads no call elsewhere. Calls of other threads may share them.
+// leads no call elsewhere. Calls of other threads may share them. A folder
+// is asked again at most once a second whether its name still leads to it,
+// so that one removed and made anew is opened anew.
 class KeptFolders {
 public:
-    SharedFolder Find(const std::wstring& key) {
+    // The folder kept as `key`; `confirmed` tells whether its name was
+    // found leading to it within the last second.
+    SharedFolder Find(const std::wstring& key, bool& confirmed) {
         const ScopedLock lock(section_);
         const auto found = handles_.find(key);
-        return found == handles_.end() ? SharedFolder() : found->second;
+        if (found == handles_.end()) return SharedFolder();
+        confirmed = ::GetTickCount64() - confirmed_[key] < kConfirmedFor;
+        return found->second;
     }
     void Keep(const std::wstring& key, const SharedFolder& handle) {
         const ScopedLock lock(section_);
         handles_[key] = handle;
+        confirmed_[key] = ::GetTickCount64();
     }
     void Forget(const std::wstring& key) {
         const ScopedLock lock(section_);
@@ -136,8 +143,10 @@ public:
     }
 
 private:
+    static const ULONGLONG kConfirmedFor = 1000;  // milliseconds
     CriticalSection section_;
     std::map<std::wstring, SharedFolder> handles_;
+    std::map<std::wstring, ULONGLONG> confirmed_;
 };
 
 PlaceJudge::PlaceJudge() : kept_(new KeptFolders) {}
@@ -366,14 +375,32 @@ void ForgetFolders(PlaceJudge& judge, const std::wstring& place) {
 // Links followed on the way to one place, at most: a loop of links ends.
 const int kMostLinks = 8;
 
+// Whether the name `asked` still leads to the kept folder `folder`: a folder
+// removed and made anew is another folder, made at another time.
+bool StillNamed(HANDLE folder, const std::wstring& asked) {
+    WIN32_FILE_ATTRIBUTE_DATA named;
+    FILE_BASIC_INFO kept = {};
+    return win32.GetFileAttributesExW(asked.c_str(), GetFileExInfoStandard, &named) &&
+           win32.GetFileInformationByHandleEx(folder, FileBasicInfo, &kept, sizeof kept) &&
+           memcmp(&named.ftCreationTime, &kept.CreationTime, sizeof named.ftCreationTime) == 0;
+}
+
 // The folder of the policy named `base`, opened by the name the
-// administrator gave it once for the judge's life.
+// administrator gave it and kept for the judge's life while that name leads
+// to it.
 HANDLE OpenBase(PlaceJudge& judge, const std::wstring& base) {
     const std::wstring key = Key(base);
     if (HANDLE verified = g_folders ? g_folders->Find(key) : nullptr) return verified;
-    SharedFolder folder = judge.Kept().Find(key);
+    const std::wstring asked = !base.empty() && base.back() == L':' ? base + L'\\' : base;
+    bool confirmed = false;
+    SharedFolder folder = judge.Kept().Find(key, confirmed);
+    if (folder && !confirmed) {
+        if (StillNamed(folder->get(), asked))
+            judge.Kept().Keep(key, folder);
+        else
+            folder.reset();
+    }
     if (!folder) {
-        const std::wstring asked = !base.empty() && base.back() == L':' ? base + L'\\' : base;
         folder = std::make_shared<unique_hfile>(win32.CreateFileW(
             asked.c_str(), kFolderAccess, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         if (!*folder) {

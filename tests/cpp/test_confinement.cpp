@@ -163,3 +163,26 @@ TEST_F(ConfinementTest, PartSwappedBeforeItsOpenIsRefusedWhereTheCallActs) {
         }
     }
 }
+
+// A named folder is opened once for the object's life, yet one renamed and
+// made anew beside is used anew: its name is asked again after a second.
+TEST_F(ConfinementTest, NamedFolderMadeAnewIsUsedAnew) {
+    ScratchDir dir;
+    ::CreateDirectoryA((dir / "allowed").c_str(), nullptr);
+    ScopedKey policy(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\QVFileIO");
+    const std::wstring folders = Bstr(dir / "allowed").str() + L'\0';
+    policy.Set(L"Folders", REG_MULTI_SZ, folders.c_str(), (folders.size() + 1) * sizeof(wchar_t));
+    com_ptr<IClassFactory> factory;
+    com_ptr<IQVFileIO> confined;
+    ASSERT_EQ(S_OK, DllGetClassObject(CLSID_QVFileIO, IID_IClassFactory, factory.put_void()));
+    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IQVFileIO, confined.put_void()));
+    const Bstr path(dir / "allowed\\x.txt");
+    ASSERT_EQ(S_OK, confined->Write(Bstr(L"old"), path, VARIANT_TRUE, VARIANT_FALSE, VARIANT_FALSE));
+
+    ASSERT_TRUE(::MoveFileA((dir / "allowed").c_str(), (dir / "before").c_str()));
+    ASSERT_TRUE(::CreateDirectoryA((dir / "allowed").c_str(), nullptr));
+    ::Sleep(1100);
+    EXPECT_EQ(S_OK, confined->Write(Bstr(L"new"), path, VARIANT_TRUE, VARIANT_FALSE, VARIANT_FALSE));
+    EXPECT_EQ("new", ReadBytes(dir / "allowed\\x.txt"));
+    EXPECT_EQ("old", ReadBytes(dir / "before\\x.txt"));
+}
