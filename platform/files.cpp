@@ -82,6 +82,21 @@ public:
     void Forget(const std::wstring& key) {
         EraseFolderAndBelow(handles_, key, [&](HANDLE handle) { listings_.erase(handle); });
     }
+    // An entry that a change of attributes opened with leave to delete it
+    // too, held for its deletion, which follows in the same call (DeleteFile
+    // and DeleteDirectory clear the attributes first): the deletion then
+    // acts through the handle judged a moment before.
+    void Hold(const std::wstring& full, unique_hfile entry, const std::wstring& place) {
+        held_ = std::move(entry);
+        heldFull_ = full;
+        heldPlace_ = place;
+    }
+    unique_hfile Take(const std::wstring& full, std::wstring& place) {
+        if (!held_ || heldFull_ != full) return unique_hfile();
+        place = heldPlace_;
+        heldFull_.clear();
+        return std::move(held_);
+    }
     // What the whole listing of `folder`, one of the folders kept, said of
     // `name`; false where it was not listed whole or does not hold the name.
     bool Find(HANDLE folder, const std::wstring& name, Listed& entry);
@@ -114,6 +129,8 @@ private:
     static const size_t kMostKept = 128;
     std::map<std::wstring, SharedFolder> handles_;
     std::map<HANDLE, Listing> listings_;
+    unique_hfile held_;
+    std::wstring heldFull_, heldPlace_;
 };
 
 // The folders of the policy, each opened once for the life of its judge by
@@ -167,7 +184,9 @@ thread_local VerifiedFolders* g_folders = nullptr;
 
 // The refusal of a place: recorded by the judge, ERROR_ACCESS_DENIED for
 // the call.
+thread_local unsigned g_refusals = 0;  // refusals recorded on this thread
 void Refuse(PlaceJudge& judge, const std::wstring& place) {
+    ++g_refusals;
     judge.Refused(place);
     ::SetLastError(ERROR_ACCESS_DENIED);
 }
@@ -640,8 +659,10 @@ BOOL Dispose(HANDLE handle) {
 
 // Deletes a file or removes a folder through its judged handle.
 BOOL DeleteJudged(PlaceJudge& judge, const wchar_t* path, bool folder) {
-    std::wstring place;
-    const unique_hfile entry = OpenToChange(judge, path, DELETE, &place);
+    std::wstring place, full;
+    unique_hfile entry;
+    if (g_folders && files::FullPath(path, full)) entry = g_folders->Take(full, place);
+    if (!entry) entry = OpenToChange(judge, path, DELETE, &place);
     if (!entry) return FALSE;
     // DeleteFile refuses a folder, RemoveDirectory a file.
     if (IsDirectory(entry.get()) != folder) {
@@ -861,12 +882,23 @@ DWORD Attributes(const wchar_t* path) { return win32.GetFileAttributesW(path); }
 BOOL SetAttributes(const wchar_t* path, DWORD attributes) {
     PlaceJudge* judge = g_judge;
     if (!judge) return win32.SetFileAttributesW(path, attributes);
-    const unique_hfile entry = OpenToChange(*judge, path, FILE_WRITE_ATTRIBUTES);
+    // Opened with leave to delete where that is granted, for a deletion
+    // that may follow; without it where not, as the system would.
+    std::wstring place;
+    const unsigned refusals = g_refusals;
+    unique_hfile entry = OpenToChange(*judge, path, FILE_WRITE_ATTRIBUTES | DELETE, &place);
+    const bool deletable = entry.valid();
+    const DWORD error = ::GetLastError();
+    if (!entry && g_refusals == refusals && (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION))
+        entry = OpenToChange(*judge, path, FILE_WRITE_ATTRIBUTES);
     if (!entry) return FALSE;
     // Times of 0 are left as they are; attributes of 0 would be too.
     FILE_BASIC_INFO basic = {};
     basic.FileAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
-    return win32.SetFileInformationByHandle(entry.get(), FileBasicInfo, &basic, sizeof basic);
+    if (!win32.SetFileInformationByHandle(entry.get(), FileBasicInfo, &basic, sizeof basic)) return FALSE;
+    std::wstring full;
+    if (deletable && g_folders && files::FullPath(path, full)) g_folders->Hold(full, std::move(entry), place);
+    return TRUE;
 }
 
 BOOL CreateFolder(const wchar_t* path) {

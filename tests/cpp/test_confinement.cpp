@@ -186,3 +186,32 @@ TEST_F(ConfinementTest, NamedFolderMadeAnewIsUsedAnew) {
     EXPECT_EQ("new", ReadBytes(dir / "allowed\\x.txt"));
     EXPECT_EQ("old", ReadBytes(dir / "before\\x.txt"));
 }
+
+// A change of attributes opens with leave to delete where it can, for a
+// deletion that follows; a file another handle holds without delete sharing
+// still takes its attributes, and is not deleted.
+TEST_F(ConfinementTest, FileHeldWithoutDeleteSharingTakesAttributes) {
+    ScratchDir dir;
+    ::CreateDirectoryA((dir / "allowed").c_str(), nullptr);
+    const std::string file = dir / "allowed\\held.txt";
+    WriteBytes(file, "held");
+    ScopedKey policy(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\QVFileIO");
+    const std::wstring folders = Bstr(dir / "allowed").str() + L'\0';
+    policy.Set(L"Folders", REG_MULTI_SZ, folders.c_str(), (folders.size() + 1) * sizeof(wchar_t));
+    com_ptr<IClassFactory> factory;
+    com_ptr<IQVFileIO> confined;
+    ASSERT_EQ(S_OK, DllGetClassObject(CLSID_QVFileIO, IID_IClassFactory, factory.put_void()));
+    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IQVFileIO, confined.put_void()));
+    unique_hfile other(::CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                     OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(other.valid());
+    DeleteLog();
+    EXPECT_EQ(S_OK, confined->SetAsHidden(Bstr(file)));
+    EXPECT_TRUE(ReadLogBytes().empty());
+    EXPECT_NE(0u, ::GetFileAttributesA(file.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_TRUE(FAILED(confined->DeleteFile(Bstr(file))));
+    EXPECT_EQ(FILE_ATTRIBUTE_HIDDEN, ::GetFileAttributesA(file.c_str()) & FILE_ATTRIBUTE_HIDDEN) << "put back";
+    other.reset();
+    EXPECT_EQ(S_OK, confined->DeleteFile(Bstr(file)));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(file.c_str()));
+}
