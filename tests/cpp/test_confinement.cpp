@@ -117,18 +117,36 @@ NTSTATUS NTAPI SwappedNumber(HANDLE file, PIO_STATUS_BLOCK io, PVOID info, ULONG
 
 }  // namespace
 
+namespace {
+
+// An object made under a policy of the one folder `folder`, and the policy
+// key, removed with it.
+class ConfinedObject {
+public:
+    explicit ConfinedObject(const std::string& folder) : policy_(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\QVFileIO") {
+        const std::wstring folders = Bstr(folder).str() + L'\0';
+        policy_.Set(L"Folders", REG_MULTI_SZ, folders.c_str(), (folders.size() + 1) * sizeof(wchar_t));
+        com_ptr<IClassFactory> factory;
+        if (DllGetClassObject(CLSID_QVFileIO, IID_IClassFactory, factory.put_void()) == S_OK)
+            factory->CreateInstance(nullptr, IID_IQVFileIO, object_.put_void());
+    }
+    IQVFileIO* get() const { return object_.get(); }
+
+private:
+    ScopedKey policy_;
+    com_ptr<IQVFileIO> object_;
+};
+
+}  // namespace
+
 TEST_F(ConfinementTest, PartSwappedBeforeItsOpenIsRefusedWhereTheCallActs) {
     ScratchDir dir;
     ::CreateDirectoryA((dir / "allowed").c_str(), nullptr);
     ::CreateDirectoryA((dir / "allowed\\sub").c_str(), nullptr);
     const std::string file = dir / "allowed\\sub\\f.txt";
-    ScopedKey policy(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\QVFileIO");
-    const std::wstring folders = Bstr(dir / "allowed").str() + L'\0';
-    policy.Set(L"Folders", REG_MULTI_SZ, folders.c_str(), (folders.size() + 1) * sizeof(wchar_t));
-    com_ptr<IClassFactory> factory;
-    com_ptr<IQVFileIO> confined;
-    ASSERT_EQ(S_OK, DllGetClassObject(CLSID_QVFileIO, IID_IClassFactory, factory.put_void()));
-    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IQVFileIO, confined.put_void()));
+    ConfinedObject object(dir / "allowed");
+    IQVFileIO* confined = object.get();
+    ASSERT_TRUE(confined);
     g_numbers = win32.NtQueryInformationFile;
     ScopedWin32Override<decltype(win32.NtQueryInformationFile)> numbers(win32.NtQueryInformationFile, &SwappedNumber);
     const Bstr path(file), copy(dir / "allowed\\copy.txt");
@@ -169,13 +187,9 @@ TEST_F(ConfinementTest, PartSwappedBeforeItsOpenIsRefusedWhereTheCallActs) {
 TEST_F(ConfinementTest, NamedFolderMadeAnewIsUsedAnew) {
     ScratchDir dir;
     ::CreateDirectoryA((dir / "allowed").c_str(), nullptr);
-    ScopedKey policy(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\QVFileIO");
-    const std::wstring folders = Bstr(dir / "allowed").str() + L'\0';
-    policy.Set(L"Folders", REG_MULTI_SZ, folders.c_str(), (folders.size() + 1) * sizeof(wchar_t));
-    com_ptr<IClassFactory> factory;
-    com_ptr<IQVFileIO> confined;
-    ASSERT_EQ(S_OK, DllGetClassObject(CLSID_QVFileIO, IID_IClassFactory, factory.put_void()));
-    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IQVFileIO, confined.put_void()));
+    ConfinedObject object(dir / "allowed");
+    IQVFileIO* confined = object.get();
+    ASSERT_TRUE(confined);
     const Bstr path(dir / "allowed\\x.txt");
     ASSERT_EQ(S_OK, confined->Write(Bstr(L"old"), path, VARIANT_TRUE, VARIANT_FALSE, VARIANT_FALSE));
 
@@ -195,13 +209,9 @@ TEST_F(ConfinementTest, FileHeldWithoutDeleteSharingTakesAttributes) {
     ::CreateDirectoryA((dir / "allowed").c_str(), nullptr);
     const std::string file = dir / "allowed\\held.txt";
     WriteBytes(file, "held");
-    ScopedKey policy(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\QVFileIO");
-    const std::wstring folders = Bstr(dir / "allowed").str() + L'\0';
-    policy.Set(L"Folders", REG_MULTI_SZ, folders.c_str(), (folders.size() + 1) * sizeof(wchar_t));
-    com_ptr<IClassFactory> factory;
-    com_ptr<IQVFileIO> confined;
-    ASSERT_EQ(S_OK, DllGetClassObject(CLSID_QVFileIO, IID_IClassFactory, factory.put_void()));
-    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IQVFileIO, confined.put_void()));
+    ConfinedObject object(dir / "allowed");
+    IQVFileIO* confined = object.get();
+    ASSERT_TRUE(confined);
     unique_hfile other(::CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                      OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(other.valid());
