@@ -61,8 +61,8 @@ const size_t kMostListed = 200000;
 // case, so that a walk of a tree verifies each folder once. A handle keeps
 // the folder it was verified as, whatever its name leads to later. A folder
 // looked into more than once in the call (a walk of its entries) is listed
-// whole, once: an entry then opens as listed or is looked up anew, so an
-// entry swapped since is still caught.
+// whole, once: a file then opens as the file listed or is looked up anew,
+// so an entry swapped since is still caught.
 class VerifiedFolders {
 public:
     HANDLE Find(const std::wstring& key) const {
@@ -100,31 +100,12 @@ public:
     // What the whole listing of `folder`, one of the folders kept, said of
     // `name`; false where it was not listed whole or does not hold the name.
     bool Find(HANDLE folder, const std::wstring& name, Listed& entry);
-    // Whether the file `name` of `folder`, numbered `number`, was judged
-    // by its final path in this call for `act` (or for a change, which
-    // allows a read too).
-    bool WasJudged(HANDLE folder, const std::wstring& name, LONGLONG number, Act act) {
-        const auto listing = listings_.find(folder);
-        if (listing == listings_.end()) return false;
-        const auto found = listing->second.judged.find(Key(name));
-        return found != listing->second.judged.end() && found->second.number == number &&
-               (found->second.act == act || found->second.act == Act::Change);
-    }
-    void Judged(HANDLE folder, const std::wstring& name, LONGLONG number, Act act) {
-        Judgement& judged = listings_[folder].judged[Key(name)];
-        if (judged.number != number || act == Act::Change) judged = {number, act};
-    }
 
 private:
-    struct Judgement {
-        LONGLONG number = 0;
-        Act act = Act::Read;
-    };
     struct Listing {
         std::wstring looked;  // the one name looked up so far, in upper case
         bool whole = false;
         std::map<std::wstring, Listed> entries;  // by name in upper case; a name twice is left out
-        std::map<std::wstring, Judgement> judged;  // files judged by their final path, by name in upper case
     };
     static const size_t kMostKept = 128;
     std::map<std::wstring, SharedFolder> handles_;
@@ -313,16 +294,17 @@ namespace {
 // The entry `name` of the verified folder `folder`, opened as the listing
 // shows it: the very entry listed, no link to a folder (`link` is set
 // instead, for the caller to follow or refuse). `place` names it for the
-// record; `missing` is the error of an entry that is not there. An entry of
-// a folder listed whole in this call opens as it was listed, or is looked
-// up `anew`.
+// record; `missing` is the error of an entry that is not there. A file of
+// a folder listed whole in this call opens as the file it was listed as, or
+// is looked up `anew`; a folder is always looked up anew, since only its
+// listing tells a link to it.
 unique_hfile OpenListed(PlaceJudge& judge, HANDLE folder, const std::wstring& name, const std::wstring& place,
                         ACCESS_MASK access, ULONG share, ULONG options, DWORD missing, bool& link, bool anew = false) {
     Listed listed = {};
     LONGLONG opened = 0;
     link = false;
     const bool known = !anew && g_folders && g_folders->Find(folder, name, listed) &&
-                       !(listed.attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+                       !(listed.attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
     if (!known && !ListEntry(folder, name, listed.attributes, listed.number, missing)) return unique_hfile();
     if (listed.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
         link = true;
@@ -334,7 +316,7 @@ unique_hfile OpenListed(PlaceJudge& judge, HANDLE folder, const std::wstring& na
         if (::GetLastError() == ERROR_FILE_NOT_FOUND) ::SetLastError(missing);
         return entry;
     }
-    if (!FileNumber(entry.get(), opened) || opened != listed.number) {
+    if (!FileNumber(entry.get(), opened) || opened != listed.number || (known && IsDirectory(entry.get()))) {
         entry.reset();
         if (known) return OpenListed(judge, folder, name, place, access, share, options, missing, link, true);
         Refuse(judge, place);
@@ -511,26 +493,18 @@ bool JudgeFinalPath(PlaceJudge& judge, HANDLE handle, const std::wstring& place,
     return false;
 }
 
-// The file `name` of the verified folder `folder`, once judged so in a
-// call, is not asked its final path again while it opens as the same file.
-bool JudgeFile(PlaceJudge& judge, HANDLE handle, const std::wstring& place, Act act, HANDLE folder = nullptr,
-               const std::wstring& name = std::wstring()) {
-    std::wstring final;
+bool JudgeFile(PlaceJudge& judge, HANDLE handle, const std::wstring& place, Act act) {
     FILE_STANDARD_INFO standard = {};
-    LONGLONG number = 0;
     if (!win32.GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard)) {
         Refuse(judge, place);
         return false;
     }
     if (standard.Directory) return true;  // a folder's link is a reparse point in its listing
-    const bool known = folder && g_folders && FileNumber(handle, number) && g_folders->WasJudged(folder, name, number, act);
     if (standard.NumberOfLinks > 1) {
         Refuse(judge, place);
         return false;
     }
-    if (!known && !JudgeFinalPath(judge, handle, place, act)) return false;
-    if (folder && g_folders && number) g_folders->Judged(folder, name, number, act);
-    return true;
+    return JudgeFinalPath(judge, handle, place, act);
 }
 
 // An existing entry under a judge, reached part by part and judged for
@@ -570,7 +544,7 @@ unique_hfile OpenFull(PlaceJudge& judge, const std::wstring& full, ACCESS_MASK a
         Refuse(judge, reach.place);
         return entry;
     }
-    if (entry && !JudgeFile(judge, entry.get(), reach.place, act, reach.folder, reach.leaf)) entry.reset();
+    if (entry && !JudgeFile(judge, entry.get(), reach.place, act)) entry.reset();
     return entry;
 }
 
