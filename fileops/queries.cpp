@@ -80,7 +80,7 @@ STDMETHODIMP QVFileIO::FileExists(BSTR bstrFullPath, VARIANT_BOOL* bFileExists) 
             return S_OK;
         }
         // No sharing: a file that another handle holds open is a failure.
-        unique_hfile file(files::Open(narrow.wide(), GENERIC_READ, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL));
+        unique_hfile file(files::Probe(narrow.wide(), GENERIC_READ, 0));
         if (!file) {
             const DWORD error = ::GetLastError();
             if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {

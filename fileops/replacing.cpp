@@ -35,22 +35,8 @@ bool HasOtherStreams(HANDLE file) {
 // Where the open file really is, links followed, as a path of its drive or
 // share; empty when unknown.
 std::wstring FinalPath(HANDLE file) {
-    std::wstring path(MAX_PATH, L'\0');
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        const DWORD length = win32.GetFinalPathNameByHandleW(file, &path[0], static_cast<DWORD>(path.size()),
-                                                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (length == 0) break;
-        if (length < path.size()) {
-            path.resize(length);
-            if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0)
-                path.replace(0, 8, L"\\\\");
-            else if (path.compare(0, 4, L"\\\\?\\") == 0)
-                path.erase(0, 4);
-            return path;
-        }
-        path.resize(length);
-    }
-    return std::wstring();
+    std::wstring path;
+    return files::FinalPath(file, path) ? path : std::wstring();
 }
 
 // The security of an open file (its owner, group and access list) as bytes;

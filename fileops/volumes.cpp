@@ -1,5 +1,6 @@
 #include "fileops/volumes.h"
 #include "object/qvfileio.h"
+#include "platform/files.h"
 #include <algorithm>
 #include <climits>
 
@@ -27,15 +28,7 @@ void TrimSeparators(std::wstring& path) {
 }  // namespace
 
 bool FindVolume(const wchar_t* path, std::wstring& full, std::wstring& root) {
-    if (!path || !*path) return false;
-    full.assign(MAX_PATH + 1, L'\0');
-    DWORD length = win32.GetFullPathNameW(path, static_cast<DWORD>(full.size()), &full[0], nullptr);
-    if (length >= full.size()) {
-        full.assign(length + 1, L'\0');
-        length = win32.GetFullPathNameW(path, static_cast<DWORD>(full.size()), &full[0], nullptr);
-    }
-    if (length == 0 || length >= full.size()) return false;
-    full.resize(length);
+    if (!files::FullPath(path, full)) return false;
     // The root is a part of the full path with a closing backslash at most.
     root.assign(std::max<size_t>(full.size() + 2, MAX_PATH + 1), L'\0');
     if (win32.GetVolumePathNameW(full.c_str(), &root[0], static_cast<DWORD>(root.size()))) {

@@ -1,4 +1,5 @@
 #include "object/confinement.h"
+#include "platform/files.h"
 #include "platform/keys.h"
 #include "platform/raii.h"
 #include "platform/text.h"
@@ -61,29 +62,10 @@ void TrimSeparators(std::wstring& path) {
     while (!path.empty() && path.back() == L'\\') path.pop_back();
 }
 
-// A path from a call that fills a buffer and, when the buffer is too
-// small, answers the size it needs: asked again once with that size.
-template <class Call>
-bool PathFrom(std::wstring& path, Call&& call) {
-    path.assign(MAX_PATH, L'\0');
-    DWORD length = call(&path[0], static_cast<DWORD>(path.size()));
-    if (length >= path.size()) {
-        path.assign(length + 1, L'\0');
-        length = call(&path[0], static_cast<DWORD>(path.size()));
-    }
-    if (length == 0 || length >= path.size()) return false;
-    path.resize(length);
-    return true;
-}
-
 // The system's full path of `path`: the current folder and drive applied,
 // "." and ".." taken out, slashes turned, trailing dots and blanks dropped,
 // device names turned into the device's path.
-bool FullPath(const std::wstring& path, std::wstring& full) {
-    return !path.empty() && PathFrom(full, [&](wchar_t* buffer, DWORD size) {
-        return win32.GetFullPathNameW(path.c_str(), size, buffer, nullptr);
-    });
-}
+bool FullPath(const std::wstring& path, std::wstring& full) { return files::FullPath(path.c_str(), full); }
 
 // A name the system keeps as written: not empty, not dots and blanks
 // alone, not ending in a dot or a blank.
@@ -104,17 +86,10 @@ bool FinalPath(const std::wstring& path, std::wstring& final, DWORD& error) {
         error = ::GetLastError();
         return false;
     }
-    if (!PathFrom(final, [&](wchar_t* buffer, DWORD size) {
-            return win32.GetFinalPathNameByHandleW(handle.get(), buffer, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        })) {
+    if (!files::FinalPath(handle.get(), final)) {
         error = ERROR_INVALID_NAME;
         return false;
     }
-    if (final.compare(0, 8, L"\\\\?\\UNC\\") == 0)
-        final.replace(0, 8, L"\\\\");
-    else if (final.compare(0, 4, L"\\\\?\\") == 0)
-        final.erase(0, 4);
-    TrimSeparators(final);
     return true;
 }
 

@@ -17,28 +17,139 @@
 // computes it by a second look-up of the name, which a swap in between
 // fools. It still finds a link to a file, which a listing shows as a file.
 
+namespace {
+
+// A path or name as the folders kept know it: in upper case.
+std::wstring Key(const std::wstring& path) {
+    std::wstring key = path;
+    for (wchar_t& c : key) c = towupper(c);
+    return key;
+}
+
+}  // namespace
+
+// A folder's handle, shared by the calls that reach through it: a handle
+// that one call lets go stays open for another that still uses it.
+using SharedFolder = std::shared_ptr<unique_hfile>;
+
+// Erases the folder `key` and the folders below it from `folders`, telling
+// `erased` each handle let go.
+template <class Erased>
+void EraseFolderAndBelow(std::map<std::wstring, SharedFolder>& folders, const std::wstring& key, Erased&& erased) {
+    for (auto it = folders.lower_bound(key); it != folders.end() && it->first.compare(0, key.size(), key) == 0;) {
+        if (it->first.size() > key.size() && it->first[key.size()] != L'\\') {
+            ++it;
+            continue;
+        }
+        erased(it->second->get());
+        it = folders.erase(it);
+    }
+}
+
+// What a folder's listing said of one entry.
+struct Listed {
+    DWORD attributes;
+    LONGLONG number;
+};
+// The number of a name that a folder lists twice: never a file's.
+const LONGLONG kTwice = -1;
+// The most entries of a folder listed whole; a bigger one is looked up an
+// entry at a time.
+const size_t kMostListed = 200000;
+
 // The folders verified during one judged call, by their path in upper
 // case, so that a walk of a tree verifies each folder once. A handle keeps
-// the folder it was verified as, whatever its name leads to later.
+// the folder it was verified as, whatever its name leads to later. A folder
+// looked into more than once in the call (a walk of its entries) is listed
+// whole, once: a file then opens as the file listed or is looked up anew,
+// so an entry swapped since is still caught.
 class VerifiedFolders {
 public:
     HANDLE Find(const std::wstring& key) const {
         const auto found = handles_.find(key);
-        return found == handles_.end() ? nullptr : found->second.get();
+        return found == handles_.end() ? nullptr : found->second->get();
     }
-    HANDLE Keep(const std::wstring& key, unique_hfile handle) {
-        if (handles_.size() >= kMostKept) handles_.clear();  // a deep walk keeps its nearest folders anew
-        return (handles_[key] = std::move(handle)).get();
+    HANDLE Keep(const std::wstring& key, SharedFolder handle) {
+        if (handles_.size() >= kMostKept) {  // a deep walk keeps its nearest folders anew
+            handles_.clear();
+            listings_.clear();
+        }
+        return (handles_[key] = std::move(handle))->get();
     }
-    // After a folder is removed or renamed: a folder goes only once its last
-    // handle is closed (its parent is not empty till then), and a name kept
-    // would lead to where the folder went.
-    void Clear() { handles_.clear(); }
+    // After the folder `key` is removed or renamed: a folder goes only once
+    // its last handle is closed (its parent is not empty till then), and a
+    // name kept below it would lead to where it went.
+    void Forget(const std::wstring& key) {
+        EraseFolderAndBelow(handles_, key, [&](HANDLE handle) { listings_.erase(handle); });
+    }
+    // An entry that a change of attributes opened with leave to delete it
+    // too, held for its deletion, which follows in the same call (DeleteFile
+    // and DeleteDirectory clear the attributes first): the deletion then
+    // acts through the handle judged a moment before.
+    void Hold(const std::wstring& full, unique_hfile entry, const std::wstring& place) {
+        held_ = std::move(entry);
+        heldFull_ = full;
+        heldPlace_ = place;
+    }
+    unique_hfile Take(const std::wstring& full, std::wstring& place) {
+        if (!held_ || heldFull_ != full) return unique_hfile();
+        place = heldPlace_;
+        heldFull_.clear();
+        return std::move(held_);
+    }
+    // What the whole listing of `folder`, one of the folders kept, said of
+    // `name`; false where it was not listed whole or does not hold the name.
+    bool Find(HANDLE folder, const std::wstring& name, Listed& entry);
 
 private:
+    struct Listing {
+        std::wstring looked;  // the one name looked up so far, in upper case
+        bool whole = false;
+        std::map<std::wstring, Listed> entries;  // by name in upper case; a name twice is left out
+    };
     static const size_t kMostKept = 128;
-    std::map<std::wstring, unique_hfile> handles_;
+    std::map<std::wstring, SharedFolder> handles_;
+    std::map<HANDLE, Listing> listings_;
+    unique_hfile held_;
+    std::wstring heldFull_, heldPlace_;
 };
+
+// The folders of the policy, each opened once for the life of its judge by
+// the name the administrator gave it: a link put in that name's place later
+// leads no call elsewhere. Calls of other threads may share them. A folder
+// is asked again at most once a second whether its name still leads to it,
+// so that one removed and made anew is opened anew.
+class KeptFolders {
+public:
+    // The folder kept as `key`; `confirmed` tells whether its name was
+    // found leading to it within the last second.
+    SharedFolder Find(const std::wstring& key, bool& confirmed) {
+        const ScopedLock lock(section_);
+        const auto found = handles_.find(key);
+        if (found == handles_.end()) return SharedFolder();
+        confirmed = ::GetTickCount64() - confirmed_[key] < kConfirmedFor;
+        return found->second;
+    }
+    void Keep(const std::wstring& key, const SharedFolder& handle) {
+        const ScopedLock lock(section_);
+        handles_[key] = handle;
+        confirmed_[key] = ::GetTickCount64();
+    }
+    void Forget(const std::wstring& key) {
+        const ScopedLock lock(section_);
+        EraseFolderAndBelow(handles_, key, [](HANDLE) {});
+    }
+
+private:
+    static const ULONGLONG kConfirmedFor = 1000;  // milliseconds
+    CriticalSection section_;
+    std::map<std::wstring, SharedFolder> handles_;
+    std::map<std::wstring, ULONGLONG> confirmed_;
+};
+
+PlaceJudge::PlaceJudge() : kept_(new KeptFolders) {}
+PlaceJudge::~PlaceJudge() = default;
+KeptFolders& PlaceJudge::Kept() { return *kept_; }
 
 namespace {
 
@@ -52,52 +163,11 @@ const ACCESS_MASK kFolderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | SYNCHRON
 thread_local PlaceJudge* g_judge = nullptr;
 thread_local VerifiedFolders* g_folders = nullptr;
 
-std::wstring Key(const std::wstring& path) {
-    std::wstring key = path;
-    for (wchar_t& c : key) c = towupper(c);
-    return key;
-}
-
-// A path from a call that fills a buffer and, when the buffer is too small,
-// answers the size it needs: asked again with that size.
-template <class Call>
-bool PathFrom(std::wstring& path, Call&& call) {
-    path.assign(MAX_PATH, L'\0');
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        const DWORD length = call(&path[0], static_cast<DWORD>(path.size()));
-        if (length == 0) return false;
-        if (length < path.size()) {
-            path.resize(length);
-            return true;
-        }
-        path.assign(length + 1, L'\0');
-    }
-    return false;
-}
-
-bool FullPath(const wchar_t* path, std::wstring& full) {
-    return path && *path && PathFrom(full, [&](wchar_t* buffer, DWORD size) {
-        return win32.GetFullPathNameW(path, size, buffer, nullptr);
-    });
-}
-
-// The final path of an open handle, without \\?\ and a closing backslash.
-bool FinalPlace(HANDLE handle, std::wstring& place) {
-    if (!PathFrom(place, [&](wchar_t* buffer, DWORD size) {
-            return win32.GetFinalPathNameByHandleW(handle, buffer, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        }))
-        return false;
-    if (place.compare(0, 8, L"\\\\?\\UNC\\") == 0)
-        place.replace(0, 8, L"\\\\");
-    else if (place.compare(0, 4, L"\\\\?\\") == 0)
-        place.erase(0, 4);
-    while (!place.empty() && place.back() == L'\\') place.pop_back();
-    return true;
-}
-
 // The refusal of a place: recorded by the judge, ERROR_ACCESS_DENIED for
 // the call.
+thread_local unsigned g_refusals = 0;  // refusals recorded on this thread
 void Refuse(PlaceJudge& judge, const std::wstring& place) {
+    ++g_refusals;
     judge.Refused(place);
     ::SetLastError(ERROR_ACCESS_DENIED);
 }
@@ -170,17 +240,73 @@ bool ListEntry(HANDLE folder, const std::wstring& name, DWORD& attributes, LONGL
     return true;
 }
 
+// Every entry of the folder `folder` now, through a handle of its own; a
+// name listed twice (a case-sensitive folder) is marked kTwice. Nothing
+// where the folder cannot be listed or holds more than kMostListed.
+void ListWhole(HANDLE folder, std::map<std::wstring, Listed>& entries) {
+    const unique_hfile listing = OpenIn(folder, L"", FILE_LIST_DIRECTORY, kShareAll, FILE_OPEN, FILE_DIRECTORY_FILE);
+    if (!listing) return;
+    std::vector<BYTE> buffer(64 * 1024);
+    for (;;) {
+        IO_STATUS_BLOCK io = {};
+        const NTSTATUS status =
+            win32.NtQueryDirectoryFile(listing.get(), nullptr, nullptr, nullptr, &io, buffer.data(),
+                                       static_cast<ULONG>(buffer.size()), kFileIdBothDirectoryInformation, FALSE,
+                                       nullptr, FALSE);
+        if (status == kStatusNoMoreFiles) return;
+        if (status != 0 || io.Information == 0 || entries.size() > kMostListed) {
+            entries.clear();
+            return;
+        }
+        for (size_t at = 0;;) {
+            const auto* entry = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer.data() + at);
+            const std::wstring name(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
+            const auto added = entries.emplace(Key(name), Listed{entry->FileAttributes, entry->FileId.QuadPart});
+            if (!added.second) added.first->second.number = kTwice;
+            if (!entry->NextEntryOffset) break;
+            at += entry->NextEntryOffset;
+        }
+    }
+}
+
+}  // namespace
+
+bool VerifiedFolders::Find(HANDLE folder, const std::wstring& name, Listed& entry) {
+    Listing& listing = listings_[folder];
+    const std::wstring key = Key(name);
+    if (!listing.whole) {
+        // One entry looked up, or the same one again, is looked up alone.
+        if (listing.looked.empty() || listing.looked == key) {
+            listing.looked = key;
+            return false;
+        }
+        listing.whole = true;
+        ListWhole(folder, listing.entries);
+    }
+    const auto found = listing.entries.find(key);
+    if (found == listing.entries.end() || found->second.number == kTwice) return false;
+    entry = found->second;
+    return true;
+}
+
+namespace {
+
 // The entry `name` of the verified folder `folder`, opened as the listing
 // shows it: the very entry listed, no link to a folder (`link` is set
 // instead, for the caller to follow or refuse). `place` names it for the
-// record; `missing` is the error of an entry that is not there.
+// record; `missing` is the error of an entry that is not there. A file of
+// a folder listed whole in this call opens as the file it was listed as, or
+// is looked up `anew`; a folder is always looked up anew, since only its
+// listing tells a link to it.
 unique_hfile OpenListed(PlaceJudge& judge, HANDLE folder, const std::wstring& name, const std::wstring& place,
-                        ACCESS_MASK access, ULONG share, ULONG options, DWORD missing, bool& link) {
-    DWORD attributes = 0;
-    LONGLONG listed = 0, opened = 0;
+                        ACCESS_MASK access, ULONG share, ULONG options, DWORD missing, bool& link, bool anew = false) {
+    Listed listed = {};
+    LONGLONG opened = 0;
     link = false;
-    if (!ListEntry(folder, name, attributes, listed, missing)) return unique_hfile();
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    const bool known = !anew && g_folders && g_folders->Find(folder, name, listed) &&
+                       !(listed.attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
+    if (!known && !ListEntry(folder, name, listed.attributes, listed.number, missing)) return unique_hfile();
+    if (listed.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
         link = true;
         ::SetLastError(ERROR_ACCESS_DENIED);
         return unique_hfile();
@@ -190,9 +316,10 @@ unique_hfile OpenListed(PlaceJudge& judge, HANDLE folder, const std::wstring& na
         if (::GetLastError() == ERROR_FILE_NOT_FOUND) ::SetLastError(missing);
         return entry;
     }
-    if (!FileNumber(entry.get(), opened) || opened != listed) {
-        Refuse(judge, place);
+    if (!FileNumber(entry.get(), opened) || opened != listed.number || (known && IsDirectory(entry.get()))) {
         entry.reset();
+        if (known) return OpenListed(judge, folder, name, place, access, share, options, missing, link, true);
+        Refuse(judge, place);
     }
     return entry;
 }
@@ -217,7 +344,7 @@ bool Respell(const std::wstring& full, std::wstring& place) {
         const unique_hfile handle(win32.CreateFileW(asked.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
                                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         if (handle) {
-            if (!FinalPlace(handle.get(), place)) return false;
+            if (!files::FinalPath(handle.get(), place)) return false;
             place += rest;
             return true;
         }
@@ -235,25 +362,55 @@ bool Respell(const std::wstring& full, std::wstring& place) {
 bool LinkTarget(const std::wstring& place, std::wstring& target) {
     const unique_hfile handle(win32.CreateFileW(place.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
                                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    return handle && FinalPlace(handle.get(), target);
+    return handle && files::FinalPath(handle.get(), target);
+}
+
+// After the folder `place` is removed or renamed, it and the folders below
+// it are let go.
+void ForgetFolders(PlaceJudge& judge, const std::wstring& place) {
+    const std::wstring key = Key(place);
+    if (g_folders) g_folders->Forget(key);
+    judge.Kept().Forget(key);
 }
 
 // Links followed on the way to one place, at most: a loop of links ends.
 const int kMostLinks = 8;
 
+// Whether the name `asked` still leads to the kept folder `folder`: a folder
+// removed and made anew is another folder, made at another time.
+bool StillNamed(HANDLE folder, const std::wstring& asked) {
+    WIN32_FILE_ATTRIBUTE_DATA named;
+    FILE_BASIC_INFO kept = {};
+    return win32.GetFileAttributesExW(asked.c_str(), GetFileExInfoStandard, &named) &&
+           win32.GetFileInformationByHandleEx(folder, FileBasicInfo, &kept, sizeof kept) &&
+           memcmp(&named.ftCreationTime, &kept.CreationTime, sizeof named.ftCreationTime) == 0;
+}
+
 // The folder of the policy named `base`, opened by the name the
-// administrator gave it, once a call.
-HANDLE OpenBase(const std::wstring& base) {
+// administrator gave it and kept for the judge's life while that name leads
+// to it.
+HANDLE OpenBase(PlaceJudge& judge, const std::wstring& base) {
     const std::wstring key = Key(base);
-    if (HANDLE kept = g_folders ? g_folders->Find(key) : nullptr) return kept;
+    if (HANDLE verified = g_folders ? g_folders->Find(key) : nullptr) return verified;
     const std::wstring asked = !base.empty() && base.back() == L':' ? base + L'\\' : base;
-    unique_hfile folder(win32.CreateFileW(asked.c_str(), kFolderAccess, kShareAll, nullptr, OPEN_EXISTING,
-                                          FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!folder) {
-        if (::GetLastError() == ERROR_FILE_NOT_FOUND) ::SetLastError(ERROR_PATH_NOT_FOUND);
-        return nullptr;
+    bool confirmed = false;
+    SharedFolder folder = judge.Kept().Find(key, confirmed);
+    if (folder && !confirmed) {
+        if (StillNamed(folder->get(), asked))
+            judge.Kept().Keep(key, folder);
+        else
+            folder.reset();
     }
-    return g_folders ? g_folders->Keep(key, std::move(folder)) : folder.release();
+    if (!folder) {
+        folder = std::make_shared<unique_hfile>(win32.CreateFileW(
+            asked.c_str(), kFolderAccess, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!*folder) {
+            if (::GetLastError() == ERROR_FILE_NOT_FOUND) ::SetLastError(ERROR_PATH_NOT_FOUND);
+            return nullptr;
+        }
+        judge.Kept().Keep(key, folder);
+    }
+    return g_folders ? g_folders->Keep(key, std::move(folder)) : folder->get();
 }
 
 // Reaches the full path `full`; a link to a folder on the way is followed
@@ -277,7 +434,7 @@ bool ReachFull(PlaceJudge& judge, std::wstring full, Reach& reach, int links) {
         start = end;
     }
     reach.place = base;
-    HANDLE folder = OpenBase(base);
+    HANDLE folder = OpenBase(judge, base);
     if (!folder) return false;
     for (size_t i = 0; i + 1 < parts.size(); ++i) {
         reach.place += L'\\';
@@ -304,7 +461,7 @@ bool ReachFull(PlaceJudge& judge, std::wstring full, Reach& reach, int links) {
             if (::GetLastError() == ERROR_DIRECTORY) ::SetLastError(ERROR_PATH_NOT_FOUND);
             return false;
         }
-        folder = g_folders->Keep(key, std::move(next));
+        folder = g_folders->Keep(key, std::make_shared<unique_hfile>(std::move(next)));
     }
     reach.folder = folder;
     if (!parts.empty()) {
@@ -327,29 +484,40 @@ ULONG OptionsOf(DWORD flags) {
 // a file shows there. A file with several names is refused whatever its
 // place: another of its names may lie outside, and what is done through one
 // is done to that one too.
-bool JudgeFile(PlaceJudge& judge, HANDLE handle, const std::wstring& place, Act act) {
+// A file judged by its final path alone: what is opened only to be told
+// it is there has no content read or changed through its other names.
+bool JudgeFinalPath(PlaceJudge& judge, HANDLE handle, const std::wstring& place, Act act) {
     std::wstring final;
+    if (files::FinalPath(handle, final) && judge.AllowsPlace(final, act)) return true;
+    Refuse(judge, final.empty() ? place : final);
+    return false;
+}
+
+bool JudgeFile(PlaceJudge& judge, HANDLE handle, const std::wstring& place, Act act) {
     FILE_STANDARD_INFO standard = {};
     if (!win32.GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard)) {
         Refuse(judge, place);
         return false;
     }
     if (standard.Directory) return true;  // a folder's link is a reparse point in its listing
-    if (standard.NumberOfLinks > 1 || !FinalPlace(handle, final) || !judge.AllowsPlace(final, act)) {
-        Refuse(judge, final.empty() ? place : final);
+    if (standard.NumberOfLinks > 1) {
+        Refuse(judge, place);
         return false;
     }
-    return true;
+    return JudgeFinalPath(judge, handle, place, act);
 }
 
 // An existing entry under a judge, reached part by part and judged for
 // `act`. A link to a folder is followed where it leads when `follow` (to
 // read or write what it leads to), refused otherwise (an act on the link
-// itself would act on what it leads to).
+// itself would act on what it leads to). `place`, where given, is told the
+// place reached. A file opened as a `probe` is judged by its final path
+// alone.
 unique_hfile OpenFull(PlaceJudge& judge, const std::wstring& full, ACCESS_MASK access, ULONG share, ULONG options,
-                      Act act, bool follow, int links) {
+                      Act act, bool follow, int links, std::wstring* place = nullptr, bool probe = false) {
     Reach reach;
     if (!ReachFull(judge, full, reach, links)) return unique_hfile();
+    if (place) *place = reach.place;
     if (!judge.AllowsPlace(reach.place, act)) {
         Refuse(judge, reach.place);
         return unique_hfile();
@@ -357,13 +525,22 @@ unique_hfile OpenFull(PlaceJudge& judge, const std::wstring& full, ACCESS_MASK a
     // A folder of the policy itself, by the handle it was opened by.
     if (reach.leaf.empty())
         return OpenIn(reach.folder, L"", access, share, FILE_OPEN, options & ~FILE_NON_DIRECTORY_FILE);
+    // A file opened for its content needs no look at the listing: no folder
+    // opens so, and the final path of the handle shows a link to a file.
+    if (options & FILE_NON_DIRECTORY_FILE) {
+        unique_hfile file = OpenIn(reach.folder, reach.leaf, access, share, FILE_OPEN, options);
+        if (file && !(probe ? JudgeFinalPath(judge, file.get(), reach.place, act)
+                            : JudgeFile(judge, file.get(), reach.place, act)))
+            file.reset();
+        return file;
+    }
     bool link = false;
     unique_hfile entry = OpenListed(judge, reach.folder, reach.leaf, reach.place, access, share, options,
                                     ERROR_FILE_NOT_FOUND, link);
     if (link) {
         std::wstring target;
         if (follow && links < kMostLinks && LinkTarget(reach.place, target))
-            return OpenFull(judge, target, access, share, options, act, follow, links + 1);
+            return OpenFull(judge, target, access, share, options, act, follow, links + 1, place);
         Refuse(judge, reach.place);
         return entry;
     }
@@ -373,7 +550,7 @@ unique_hfile OpenFull(PlaceJudge& judge, const std::wstring& full, ACCESS_MASK a
 
 bool ReachPath(PlaceJudge& judge, const wchar_t* path, Reach& reach) {
     std::wstring full;
-    if (!FullPath(path, full)) {
+    if (!files::FullPath(path, full)) {
         ::SetLastError(ERROR_INVALID_NAME);
         return false;
     }
@@ -381,13 +558,13 @@ bool ReachPath(PlaceJudge& judge, const wchar_t* path, Reach& reach) {
 }
 
 unique_hfile OpenExisting(PlaceJudge& judge, const wchar_t* path, ACCESS_MASK access, ULONG share, ULONG options,
-                          Act act, bool follow = true) {
+                          Act act, bool follow = true, std::wstring* place = nullptr, bool probe = false) {
     std::wstring full;
-    if (!FullPath(path, full)) {
+    if (!files::FullPath(path, full)) {
         ::SetLastError(ERROR_INVALID_NAME);
         return unique_hfile();
     }
-    return OpenFull(judge, full, access, share, options, act, follow, 0);
+    return OpenFull(judge, full, access, share, options, act, follow, 0, place, probe);
 }
 
 // A new entry under a judge: made in its verified folder, by handle.
@@ -443,9 +620,9 @@ unique_hfile CreateAlways(PlaceJudge& judge, const wchar_t* path, ACCESS_MASK ac
 
 // Opens an entry to change or remove it, with every share so that no
 // reader is disturbed.
-unique_hfile OpenToChange(PlaceJudge& judge, const wchar_t* path, ACCESS_MASK access) {
+unique_hfile OpenToChange(PlaceJudge& judge, const wchar_t* path, ACCESS_MASK access, std::wstring* place = nullptr) {
     return OpenExisting(judge, path, access | FILE_READ_ATTRIBUTES, kShareAll,
-                        FILE_OPEN_FOR_BACKUP_INTENT | FILE_OPEN_REPARSE_POINT, Act::Change, false);
+                        FILE_OPEN_FOR_BACKUP_INTENT | FILE_OPEN_REPARSE_POINT, Act::Change, false, place);
 }
 
 BOOL Dispose(HANDLE handle) {
@@ -456,14 +633,17 @@ BOOL Dispose(HANDLE handle) {
 
 // Deletes a file or removes a folder through its judged handle.
 BOOL DeleteJudged(PlaceJudge& judge, const wchar_t* path, bool folder) {
-    const unique_hfile entry = OpenToChange(judge, path, DELETE);
+    std::wstring place, full;
+    unique_hfile entry;
+    if (g_folders && files::FullPath(path, full)) entry = g_folders->Take(full, place);
+    if (!entry) entry = OpenToChange(judge, path, DELETE, &place);
     if (!entry) return FALSE;
     // DeleteFile refuses a folder, RemoveDirectory a file.
     if (IsDirectory(entry.get()) != folder) {
         ::SetLastError(folder ? ERROR_DIRECTORY : ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    if (folder && g_folders) g_folders->Clear();
+    if (folder) ForgetFolders(judge, place);
     return Dispose(entry.get());
 }
 
@@ -556,8 +736,8 @@ BOOL MoveJudged(PlaceJudge& judge, const wchar_t* from, const wchar_t* to, bool 
         return Dispose(entry.get());
     }
     std::wstring after;
-    if (FinalPlace(entry.get(), after) && judge.AllowsPlace(after, Act::Change)) {
-        if (g_folders) g_folders->Clear();
+    if (files::FinalPath(entry.get(), after) && judge.AllowsPlace(after, Act::Change)) {
+        ForgetFolders(judge, source.place);
         return TRUE;
     }
     RenameInto(entry.get(), source.folder, source.leaf, false);
@@ -607,6 +787,52 @@ JudgedCalls::~JudgedCalls() {
 
 namespace files {
 
+namespace {
+
+// A path from a call that fills a buffer and, when the buffer is too small,
+// answers the size it needs: asked again with that size.
+template <class Call>
+bool PathFrom(std::wstring& path, Call&& call) {
+    path.assign(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const DWORD length = call(&path[0], static_cast<DWORD>(path.size()));
+        if (length == 0) return false;
+        if (length < path.size()) {
+            path.resize(length);
+            return true;
+        }
+        path.assign(length + 1, L'\0');
+    }
+    return false;
+}
+
+}  // namespace
+
+bool FullPath(const wchar_t* path, std::wstring& full) {
+    return path && *path && PathFrom(full, [&](wchar_t* buffer, DWORD size) {
+        return win32.GetFullPathNameW(path, size, buffer, nullptr);
+    });
+}
+
+bool FinalPath(HANDLE handle, std::wstring& path) {
+    if (!PathFrom(path, [&](wchar_t* buffer, DWORD size) {
+            return win32.GetFinalPathNameByHandleW(handle, buffer, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        }))
+        return false;
+    if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0)
+        path.replace(0, 8, L"\\\\");
+    else if (path.compare(0, 4, L"\\\\?\\") == 0)
+        path.erase(0, 4);
+    while (!path.empty() && path.back() == L'\\') path.pop_back();
+    return true;
+}
+
+HANDLE Probe(const wchar_t* path, DWORD access, DWORD share) {
+    PlaceJudge* judge = g_judge;
+    if (!judge) return win32.CreateFileW(path, access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return OpenExisting(*judge, path, access, share, OptionsOf(0), Act::Read, true, nullptr, true).release();
+}
+
 HANDLE Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
     PlaceJudge* judge = g_judge;
     if (!judge) return win32.CreateFileW(path, access, share, nullptr, disposition, flags, nullptr);
@@ -630,12 +856,23 @@ DWORD Attributes(const wchar_t* path) { return win32.GetFileAttributesW(path); }
 BOOL SetAttributes(const wchar_t* path, DWORD attributes) {
     PlaceJudge* judge = g_judge;
     if (!judge) return win32.SetFileAttributesW(path, attributes);
-    const unique_hfile entry = OpenToChange(*judge, path, FILE_WRITE_ATTRIBUTES);
+    // Opened with leave to delete where that is granted, for a deletion
+    // that may follow; without it where not, as the system would.
+    std::wstring place;
+    const unsigned refusals = g_refusals;
+    unique_hfile entry = OpenToChange(*judge, path, FILE_WRITE_ATTRIBUTES | DELETE, &place);
+    const bool deletable = entry.valid();
+    const DWORD error = ::GetLastError();
+    if (!entry && g_refusals == refusals && (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION))
+        entry = OpenToChange(*judge, path, FILE_WRITE_ATTRIBUTES);
     if (!entry) return FALSE;
     // Times of 0 are left as they are; attributes of 0 would be too.
     FILE_BASIC_INFO basic = {};
     basic.FileAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
-    return win32.SetFileInformationByHandle(entry.get(), FileBasicInfo, &basic, sizeof basic);
+    if (!win32.SetFileInformationByHandle(entry.get(), FileBasicInfo, &basic, sizeof basic)) return FALSE;
+    std::wstring full;
+    if (deletable && g_folders && files::FullPath(path, full)) g_folders->Hold(full, std::move(entry), place);
+    return TRUE;
 }
 
 BOOL CreateFolder(const wchar_t* path) {
@@ -677,7 +914,7 @@ class Search::Judged {
 public:
     bool First(PlaceJudge& judge, const wchar_t* pattern, WIN32_FIND_DATAW& data) {
         std::wstring full;
-        if (!FullPath(pattern, full)) {
+        if (!files::FullPath(pattern, full)) {
             ::SetLastError(ERROR_PATH_NOT_FOUND);
             return false;
         }

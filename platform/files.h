@@ -15,9 +15,21 @@
 
 namespace files {
 
+// GetFullPathNameW: the current folder and drive applied, "." and ".."
+// taken out, slashes turned. False for an empty path or one the system
+// cannot complete.
+bool FullPath(const wchar_t* path, std::wstring& full);
+// GetFinalPathNameByHandleW of an open handle, links followed, as a path of
+// its drive or share: without \\?\ and without a closing backslash.
+bool FinalPath(HANDLE handle, std::wstring& path);
+
 // CreateFileW for OPEN_EXISTING, CREATE_NEW and CREATE_ALWAYS. A file with
 // more than one name is refused under a judge: another name may lie outside.
 HANDLE Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition, DWORD flagsAndAttributes);
+// CreateFileW for OPEN_EXISTING of a file that is opened only to tell that
+// it is there and not held open: nothing is read or changed through it, so
+// a file with several names is not refused.
+HANDLE Probe(const wchar_t* path, DWORD access, DWORD share);
 // GetFileAttributesW: a question about a name, answered by name.
 DWORD Attributes(const wchar_t* path);
 BOOL SetAttributes(const wchar_t* path, DWORD attributes);

@@ -4,6 +4,7 @@
 // handle that the act then uses, never by a name looked at before (a link
 // can be swapped in between). platform/files and platform/keys ask it.
 #pragma once
+#include <memory>
 #include <string>
 
 // What an act does to the place it acts on. Read: content, listings.
@@ -13,6 +14,7 @@ enum class Act { Read, Change, CreateFolder };
 // Values are read or written in a key; a key is deleted.
 enum class KeyAct { Read, Write, DeleteKey };
 
+class KeptFolders;
 class PlaceJudge {
 public:
     // `place`: the final path of what was opened, without \\?\ and without
@@ -26,8 +28,16 @@ public:
     // holds the full path `full` (the nearest one); false when none does.
     virtual bool BaseOf(const std::wstring& full, std::wstring& base) = 0;
 
+    // The folders of the policy that this judge's calls opened, kept for
+    // the judge's life (platform/files).
+    KeptFolders& Kept();
+
 protected:
-    ~PlaceJudge() = default;
+    PlaceJudge();
+    ~PlaceJudge();
+
+private:
+    std::unique_ptr<KeptFolders> kept_;
 };
 
 // The judge of the calls this thread makes now; null where nothing is judged.

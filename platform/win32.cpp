@@ -31,6 +31,7 @@ Win32Api win32 = {
     ::SetFilePointer,
     ::SetEndOfFile,
     ::GetFileAttributesW,
+    ::GetFileAttributesExW,
     ::SetFileAttributesW,
     ::CreateDirectoryW,
     ::GetDiskFreeSpaceW,

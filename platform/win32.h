@@ -17,6 +17,7 @@ struct Win32Api {
     decltype(&::SetFilePointer) SetFilePointer;
     decltype(&::SetEndOfFile) SetEndOfFile;
     decltype(&::GetFileAttributesW) GetFileAttributesW;
+    decltype(&::GetFileAttributesExW) GetFileAttributesExW;
     decltype(&::SetFileAttributesW) SetFileAttributesW;
     decltype(&::CreateDirectoryW) CreateDirectoryW;
     decltype(&::GetDiskFreeSpaceW) GetDiskFreeSpaceW;

@@ -99,7 +99,10 @@ namespace {
 // A part of a path swapped between the look at its folder's listing and
 // its open: what opens is not the entry listed. Pinned through the seam,
 // since no interleaving can be chosen from outside: the part whose final
-// path ends in `g_swapped` reports another file number when opened.
+// path ends in `g_swapped` reports another file number when opened. A file
+// opened for its content is judged by its final path instead
+// (FileLinkLeadingOutIsOutside); the calls that act on the entry itself
+// look at the listing.
 std::wstring g_swapped;
 NtQueryInformationFileFn g_numbers;
 NTSTATUS NTAPI SwappedNumber(HANDLE file, PIO_STATUS_BLOCK io, PVOID info, ULONG length, int type) {
@@ -114,39 +117,61 @@ NTSTATUS NTAPI SwappedNumber(HANDLE file, PIO_STATUS_BLOCK io, PVOID info, ULONG
 
 }  // namespace
 
+namespace {
+
+// An object made under a policy of the one folder `folder`, and the policy
+// key, removed with it.
+class ConfinedObject {
+public:
+    explicit ConfinedObject(const std::string& folder) : policy_(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\QVFileIO") {
+        const std::wstring folders = Bstr(folder).str() + L'\0';
+        policy_.Set(L"Folders", REG_MULTI_SZ, folders.c_str(), (folders.size() + 1) * sizeof(wchar_t));
+        com_ptr<IClassFactory> factory;
+        if (DllGetClassObject(CLSID_QVFileIO, IID_IClassFactory, factory.put_void()) == S_OK)
+            factory->CreateInstance(nullptr, IID_IQVFileIO, object_.put_void());
+    }
+    IQVFileIO* get() const { return object_.get(); }
+
+private:
+    ScopedKey policy_;
+    com_ptr<IQVFileIO> object_;
+};
+
+}  // namespace
+
 TEST_F(ConfinementTest, PartSwappedBeforeItsOpenIsRefusedWhereTheCallActs) {
     ScratchDir dir;
     ::CreateDirectoryA((dir / "allowed").c_str(), nullptr);
     ::CreateDirectoryA((dir / "allowed\\sub").c_str(), nullptr);
     const std::string file = dir / "allowed\\sub\\f.txt";
-    ScopedKey policy(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\QVFileIO");
-    const std::wstring folders = Bstr(dir / "allowed").str() + L'\0';
-    policy.Set(L"Folders", REG_MULTI_SZ, folders.c_str(), (folders.size() + 1) * sizeof(wchar_t));
-    com_ptr<IClassFactory> factory;
-    com_ptr<IQVFileIO> confined;
-    ASSERT_EQ(S_OK, DllGetClassObject(CLSID_QVFileIO, IID_IClassFactory, factory.put_void()));
-    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IQVFileIO, confined.put_void()));
+    ConfinedObject object(dir / "allowed");
+    IQVFileIO* confined = object.get();
+    ASSERT_TRUE(confined);
     g_numbers = win32.NtQueryInformationFile;
     ScopedWin32Override<decltype(win32.NtQueryInformationFile)> numbers(win32.NtQueryInformationFile, &SwappedNumber);
     const Bstr path(file), copy(dir / "allowed\\copy.txt");
     const struct {
         const char* what;
+        bool listsFile;
         std::function<HRESULT()> call;
     } calls[] = {
-        {"Read", [&] { Bstr text; return confined->Read(path, text.put()); }},
-        {"Write", [&] { return confined->Write(Bstr(L"new"), path, VARIANT_TRUE, VARIANT_FALSE, VARIANT_FALSE); }},
-        {"Append", [&] { return confined->Append(Bstr(L"new"), path, VARIANT_FALSE, VARIANT_FALSE, VARIANT_FALSE); }},
-        {"SetAsHidden", [&] { return confined->SetAsHidden(path); }},
-        {"DeleteFile", [&] { return confined->DeleteFile(path); }},
-        {"CopyFile", [&] { return confined->CopyFile(path, copy, VARIANT_FALSE, VARIANT_FALSE); }},
-        {"MoveFileOrDirectory", [&] { return confined->MoveFileOrDirectory(path, copy); }},
-        {"GetDirectoryContents", [&] { Bstr found; return confined->GetDirectoryContents(Bstr(dir / "allowed\\sub\\*"), 1, 1, found.put()); }},
+        {"Read", false, [&] { Bstr text; return confined->Read(path, text.put()); }},
+        {"Write", false, [&] { return confined->Write(Bstr(L"new"), path, VARIANT_TRUE, VARIANT_FALSE, VARIANT_FALSE); }},
+        {"Append", false, [&] { return confined->Append(Bstr(L"new"), path, VARIANT_FALSE, VARIANT_FALSE, VARIANT_FALSE); }},
+        {"SetAsHidden", true, [&] { return confined->SetAsHidden(path); }},
+        {"DeleteFile", true, [&] { return confined->DeleteFile(path); }},
+        {"CopyFile", false, [&] { return confined->CopyFile(path, copy, VARIANT_FALSE, VARIANT_FALSE); }},
+        {"MoveFileOrDirectory", true, [&] { return confined->MoveFileOrDirectory(path, copy); }},
+        // A walk lists the folder whole once and opens each entry as listed.
+        {"DeleteDirectory", true, [&] { return confined->DeleteDirectory(Bstr(dir / "allowed\\sub"), VARIANT_TRUE, VARIANT_TRUE); }},
+        {"GetDirectoryContents", false, [&] { Bstr found; return confined->GetDirectoryContents(Bstr(dir / "allowed\\sub\\*"), 1, 1, found.put()); }},
     };
     for (const wchar_t* swapped : {L"\\allowed\\sub", L"\\allowed\\sub\\f.txt"}) {
         g_swapped = swapped;
         for (const auto& c : calls) {
-            if (&c == &calls[7] && wcslen(swapped) > 13) continue;  // a listing opens no file
+            if (wcslen(swapped) > 13 && !c.listsFile) continue;
             WriteBytes(file, "old");
+            for (const char* sibling : {"a.txt", "b.txt", "c.txt"}) WriteBytes(dir / "allowed\\sub\\" + sibling, "");
             DeleteLog();
             EXPECT_TRUE(FAILED(c.call())) << c.what << " with " << AnsiOf(swapped) << " swapped";
             EXPECT_EQ("old", ReadBytes(file)) << c.what;
@@ -155,4 +180,48 @@ TEST_F(ConfinementTest, PartSwappedBeforeItsOpenIsRefusedWhereTheCallActs) {
             EXPECT_NE(std::string::npos, log.find("szFinalPath: " + dir.path() + AnsiOf(swapped))) << c.what;
         }
     }
+}
+
+// A named folder is opened once for the object's life, yet one renamed and
+// made anew beside is used anew: its name is asked again after a second.
+TEST_F(ConfinementTest, NamedFolderMadeAnewIsUsedAnew) {
+    ScratchDir dir;
+    ::CreateDirectoryA((dir / "allowed").c_str(), nullptr);
+    ConfinedObject object(dir / "allowed");
+    IQVFileIO* confined = object.get();
+    ASSERT_TRUE(confined);
+    const Bstr path(dir / "allowed\\x.txt");
+    ASSERT_EQ(S_OK, confined->Write(Bstr(L"old"), path, VARIANT_TRUE, VARIANT_FALSE, VARIANT_FALSE));
+
+    ASSERT_TRUE(::MoveFileA((dir / "allowed").c_str(), (dir / "before").c_str()));
+    ASSERT_TRUE(::CreateDirectoryA((dir / "allowed").c_str(), nullptr));
+    ::Sleep(1100);
+    EXPECT_EQ(S_OK, confined->Write(Bstr(L"new"), path, VARIANT_TRUE, VARIANT_FALSE, VARIANT_FALSE));
+    EXPECT_EQ("new", ReadBytes(dir / "allowed\\x.txt"));
+    EXPECT_EQ("old", ReadBytes(dir / "before\\x.txt"));
+}
+
+// A change of attributes opens with leave to delete where it can, for a
+// deletion that follows; a file another handle holds without delete sharing
+// still takes its attributes, and is not deleted.
+TEST_F(ConfinementTest, FileHeldWithoutDeleteSharingTakesAttributes) {
+    ScratchDir dir;
+    ::CreateDirectoryA((dir / "allowed").c_str(), nullptr);
+    const std::string file = dir / "allowed\\held.txt";
+    WriteBytes(file, "held");
+    ConfinedObject object(dir / "allowed");
+    IQVFileIO* confined = object.get();
+    ASSERT_TRUE(confined);
+    unique_hfile other(::CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                     OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(other.valid());
+    DeleteLog();
+    EXPECT_EQ(S_OK, confined->SetAsHidden(Bstr(file)));
+    EXPECT_TRUE(ReadLogBytes().empty());
+    EXPECT_NE(0u, ::GetFileAttributesA(file.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_TRUE(FAILED(confined->DeleteFile(Bstr(file))));
+    EXPECT_EQ(FILE_ATTRIBUTE_HIDDEN, ::GetFileAttributesA(file.c_str()) & FILE_ATTRIBUTE_HIDDEN) << "put back";
+    other.reset();
+    EXPECT_EQ(S_OK, confined->DeleteFile(Bstr(file)));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(file.c_str()));
 }
