@@ -19,6 +19,7 @@ STDMETHODIMP QVFileIO::DeleteFile(BSTR bstrFullPath) {
         if (FAILED(hr) || FAILED(hr = Confine(narrow, Confinement::Access::Change, "bstrFullPath: "))) return hr;
         // ClearFileAttributes, as a nested call, keeping the attributes it
         // reads first, so that a refused deletion leaves the file as it was.
+        const files::DeletionAhead deletion(narrow.wide());
         DWORD saved = INVALID_FILE_ATTRIBUTES;
         {
             const NestedCall nested(*this);
@@ -104,6 +105,7 @@ STDMETHODIMP QVFileIO::DeleteDirectory(BSTR bstrFullPath, VARIANT_BOOL bDelSubFi
             if (FAILED(hr)) return hr;
         }
 
+        const files::DeletionAhead deletion(narrow.wide());
         hr = Nested()->ClearFileAttributes(path.get());
         if (FAILED(hr))
             return Fail(hr, __LINE__, {"bstrFullPath: ", IsNotFound(hr) ? kPathNotFound : kFailedToClearAttributes});

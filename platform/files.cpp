@@ -15,7 +15,9 @@
 // swapped in at any moment makes the two differ, and the act is refused.
 // The final path the system gives a handle is not enough on its own: Wine
 // computes it by a second look-up of the name, which a swap in between
-// fools. It still finds a link to a file, which a listing shows as a file.
+// fools. It still finds a link to a file, which a listing shows as a file;
+// so a file opened for its content, which no folder can be, is opened
+// without the look at the listing and judged by its final path alone.
 
 namespace {
 
@@ -32,16 +34,16 @@ std::wstring Key(const std::wstring& path) {
 // that one call lets go stays open for another that still uses it.
 using SharedFolder = std::shared_ptr<unique_hfile>;
 
-// Erases the folder `key` and the folders below it from `folders`, telling
-// `erased` each handle let go.
-template <class Erased>
-void EraseFolderAndBelow(std::map<std::wstring, SharedFolder>& folders, const std::wstring& key, Erased&& erased) {
+// Erases the folder `key` and the folders below it from `folders`, a map
+// by path in upper case, telling `erased` each value let go.
+template <class Folders, class Erased>
+void EraseFolderAndBelow(Folders& folders, const std::wstring& key, Erased&& erased) {
     for (auto it = folders.lower_bound(key); it != folders.end() && it->first.compare(0, key.size(), key) == 0;) {
         if (it->first.size() > key.size() && it->first[key.size()] != L'\\') {
             ++it;
             continue;
         }
-        erased(it->second->get());
+        erased(it->second);
         it = folders.erase(it);
     }
 }
@@ -80,12 +82,11 @@ public:
     // its last handle is closed (its parent is not empty till then), and a
     // name kept below it would lead to where it went.
     void Forget(const std::wstring& key) {
-        EraseFolderAndBelow(handles_, key, [&](HANDLE handle) { listings_.erase(handle); });
+        EraseFolderAndBelow(handles_, key, [&](const SharedFolder& handle) { listings_.erase(handle->get()); });
     }
-    // An entry that a change of attributes opened with leave to delete it
-    // too, held for its deletion, which follows in the same call (DeleteFile
-    // and DeleteDirectory clear the attributes first): the deletion then
-    // acts through the handle judged a moment before.
+    // The entry whose deletion is ahead (files::DeletionAhead), as the
+    // change of its attributes opened it, with leave to delete: the
+    // deletion acts through the handle judged a moment before.
     void Hold(const std::wstring& full, unique_hfile entry, const std::wstring& place) {
         held_ = std::move(entry);
         heldFull_ = full;
@@ -97,9 +98,13 @@ public:
         heldFull_.clear();
         return std::move(held_);
     }
+    void Release() {
+        held_.reset();
+        heldFull_.clear();
+    }
     // What the whole listing of `folder`, one of the folders kept, said of
     // `name`; false where it was not listed whole or does not hold the name.
-    bool Find(HANDLE folder, const std::wstring& name, Listed& entry);
+    bool FindListed(HANDLE folder, const std::wstring& name, Listed& entry);
 
 private:
     struct Listing {
@@ -125,26 +130,29 @@ public:
     // found leading to it within the last second.
     SharedFolder Find(const std::wstring& key, bool& confirmed) {
         const ScopedLock lock(section_);
-        const auto found = handles_.find(key);
-        if (found == handles_.end()) return SharedFolder();
-        confirmed = ::GetTickCount64() - confirmed_[key] < kConfirmedFor;
-        return found->second;
+        const auto found = folders_.find(key);
+        if (found == folders_.end()) return SharedFolder();
+        confirmed = ::GetTickCount64() - found->second.confirmed < kConfirmedFor;
+        return found->second.handle;
     }
+    // Keeps `handle` as `key`, its name found leading to it now.
     void Keep(const std::wstring& key, const SharedFolder& handle) {
         const ScopedLock lock(section_);
-        handles_[key] = handle;
-        confirmed_[key] = ::GetTickCount64();
+        folders_[key] = {handle, ::GetTickCount64()};
     }
     void Forget(const std::wstring& key) {
         const ScopedLock lock(section_);
-        EraseFolderAndBelow(handles_, key, [](HANDLE) {});
+        EraseFolderAndBelow(folders_, key, [](const Kept&) {});
     }
 
 private:
+    struct Kept {
+        SharedFolder handle;
+        ULONGLONG confirmed;  // GetTickCount64 when its name last led to it
+    };
     static const ULONGLONG kConfirmedFor = 1000;  // milliseconds
     CriticalSection section_;
-    std::map<std::wstring, SharedFolder> handles_;
-    std::map<std::wstring, ULONGLONG> confirmed_;
+    std::map<std::wstring, Kept> folders_;
 };
 
 PlaceJudge::PlaceJudge() : kept_(new KeptFolders) {}
@@ -162,6 +170,8 @@ const ACCESS_MASK kFolderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | SYNCHRON
 
 thread_local PlaceJudge* g_judge = nullptr;
 thread_local VerifiedFolders* g_folders = nullptr;
+// The full path whose deletion is ahead on this thread (files::DeletionAhead).
+thread_local const std::wstring* g_deletionAhead = nullptr;
 
 // The refusal of a place: recorded by the judge, ERROR_ACCESS_DENIED for
 // the call.
@@ -271,7 +281,7 @@ void ListWhole(HANDLE folder, std::map<std::wstring, Listed>& entries) {
 
 }  // namespace
 
-bool VerifiedFolders::Find(HANDLE folder, const std::wstring& name, Listed& entry) {
+bool VerifiedFolders::FindListed(HANDLE folder, const std::wstring& name, Listed& entry) {
     Listing& listing = listings_[folder];
     const std::wstring key = Key(name);
     if (!listing.whole) {
@@ -303,7 +313,7 @@ unique_hfile OpenListed(PlaceJudge& judge, HANDLE folder, const std::wstring& na
     Listed listed = {};
     LONGLONG opened = 0;
     link = false;
-    const bool known = !anew && g_folders && g_folders->Find(folder, name, listed) &&
+    const bool known = !anew && g_folders && g_folders->FindListed(folder, name, listed) &&
                        !(listed.attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
     if (!known && !ListEntry(folder, name, listed.attributes, listed.number, missing)) return unique_hfile();
     if (listed.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
@@ -856,23 +866,35 @@ DWORD Attributes(const wchar_t* path) { return win32.GetFileAttributesW(path); }
 BOOL SetAttributes(const wchar_t* path, DWORD attributes) {
     PlaceJudge* judge = g_judge;
     if (!judge) return win32.SetFileAttributesW(path, attributes);
-    // Opened with leave to delete where that is granted, for a deletion
-    // that may follow; without it where not, as the system would.
-    std::wstring place;
+    // The entry whose deletion is ahead is opened with leave to delete where
+    // that is granted, and held for it; without it where not, as the system
+    // would.
+    std::wstring full, place;
+    const bool ahead = g_deletionAhead && g_folders && files::FullPath(path, full) && full == *g_deletionAhead;
     const unsigned refusals = g_refusals;
-    unique_hfile entry = OpenToChange(*judge, path, FILE_WRITE_ATTRIBUTES | DELETE, &place);
+    unique_hfile entry;
+    if (ahead) entry = OpenToChange(*judge, path, FILE_WRITE_ATTRIBUTES | DELETE, &place);
     const bool deletable = entry.valid();
     const DWORD error = ::GetLastError();
-    if (!entry && g_refusals == refusals && (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION))
+    if (!ahead || (!entry && g_refusals == refusals && (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)))
         entry = OpenToChange(*judge, path, FILE_WRITE_ATTRIBUTES);
     if (!entry) return FALSE;
     // Times of 0 are left as they are; attributes of 0 would be too.
     FILE_BASIC_INFO basic = {};
     basic.FileAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
     if (!win32.SetFileInformationByHandle(entry.get(), FileBasicInfo, &basic, sizeof basic)) return FALSE;
-    std::wstring full;
-    if (deletable && g_folders && files::FullPath(path, full)) g_folders->Hold(full, std::move(entry), place);
+    if (deletable) g_folders->Hold(full, std::move(entry), place);
     return TRUE;
+}
+
+DeletionAhead::DeletionAhead(const wchar_t* path) : saved_(g_deletionAhead) {
+    if (!g_judge || !FullPath(path, full_)) return;
+    g_deletionAhead = &full_;
+}
+
+DeletionAhead::~DeletionAhead() {
+    if (g_deletionAhead == &full_ && g_folders) g_folders->Release();
+    g_deletionAhead = saved_;
 }
 
 BOOL CreateFolder(const wchar_t* path) {

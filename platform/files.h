@@ -33,6 +33,21 @@ HANDLE Probe(const wchar_t* path, DWORD access, DWORD share);
 // GetFileAttributesW: a question about a name, answered by name.
 DWORD Attributes(const wchar_t* path);
 BOOL SetAttributes(const wchar_t* path, DWORD attributes);
+// For its life, the change of attributes of `path` and its deletion that
+// follow on this thread are one act: under a judge the deletion goes
+// through the handle judged for the change, not through a second one.
+// (DeleteFile and DeleteDirectory clear the attributes first.)
+class DeletionAhead {
+public:
+    explicit DeletionAhead(const wchar_t* path);
+    ~DeletionAhead();
+    DeletionAhead(const DeletionAhead&) = delete;
+    DeletionAhead& operator=(const DeletionAhead&) = delete;
+
+private:
+    std::wstring full_;
+    const std::wstring* saved_;
+};
 BOOL CreateFolder(const wchar_t* path);
 BOOL Delete(const wchar_t* path);
 BOOL RemoveFolder(const wchar_t* path);

@@ -201,27 +201,51 @@ TEST_F(ConfinementTest, NamedFolderMadeAnewIsUsedAnew) {
     EXPECT_EQ("old", ReadBytes(dir / "before\\x.txt"));
 }
 
-// A change of attributes opens with leave to delete where it can, for a
-// deletion that follows; a file another handle holds without delete sharing
-// still takes its attributes, and is not deleted.
-TEST_F(ConfinementTest, FileHeldWithoutDeleteSharingTakesAttributes) {
+// A read-only file is written over and appended to under a policy: its
+// attributes cleared first leave no handle behind that the write would
+// collide with.
+TEST_F(ConfinementTest, ReadOnlyFileIsWrittenOver) {
+    ScratchDir dir;
+    ::CreateDirectoryA((dir / "allowed").c_str(), nullptr);
+    const std::string file = dir / "allowed\\ro.txt";
+    ConfinedObject object(dir / "allowed");
+    IQVFileIO* confined = object.get();
+    ASSERT_TRUE(confined);
+    const Bstr path(file);
+    for (const auto& write : std::vector<std::function<HRESULT()>>{
+             [&] { return confined->Write(Bstr(L"new"), path, VARIANT_TRUE, VARIANT_FALSE, VARIANT_TRUE); },
+             [&] { return confined->WriteToExistingFile(Bstr(L"new"), path, VARIANT_FALSE, VARIANT_TRUE); },
+             [&] { return confined->Append(Bstr(L"new"), path, VARIANT_FALSE, VARIANT_FALSE, VARIANT_TRUE); }}) {
+        WriteBytes(file, "old");
+        ::SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY);
+        EXPECT_EQ(S_OK, write());
+        EXPECT_NE(std::string::npos, ReadBytes(file).find("new"));
+        ::SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
+// A deletion under a policy clears the attributes through a handle that may
+// delete too, where that is granted: a file another handle holds without
+// delete sharing fails as it does without a policy, its attributes put back.
+TEST_F(ConfinementTest, FileHeldWithoutDeleteSharingFailsAsWithoutAPolicy) {
     ScratchDir dir;
     ::CreateDirectoryA((dir / "allowed").c_str(), nullptr);
     const std::string file = dir / "allowed\\held.txt";
     WriteBytes(file, "held");
-    ConfinedObject object(dir / "allowed");
-    IQVFileIO* confined = object.get();
-    ASSERT_TRUE(confined);
+    ::SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    ConfinedObject confined(dir / "allowed");
+    ASSERT_TRUE(confined.get());
     unique_hfile other(::CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                      OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(other.valid());
-    DeleteLog();
-    EXPECT_EQ(S_OK, confined->SetAsHidden(Bstr(file)));
-    EXPECT_TRUE(ReadLogBytes().empty());
-    EXPECT_NE(0u, ::GetFileAttributesA(file.c_str()) & FILE_ATTRIBUTE_HIDDEN);
-    EXPECT_TRUE(FAILED(confined->DeleteFile(Bstr(file))));
-    EXPECT_EQ(FILE_ATTRIBUTE_HIDDEN, ::GetFileAttributesA(file.c_str()) & FILE_ATTRIBUTE_HIDDEN) << "put back";
+    for (IQVFileIO* deleting : {object.get(), confined.get()}) {
+        DeleteLog();
+        EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION), deleting->DeleteFile(Bstr(file)));
+        EXPECT_EQ(L"Failed to delete the file", TakeErrorInfo().description);
+        EXPECT_EQ(FILE_ATTRIBUTE_HIDDEN, ::GetFileAttributesA(file.c_str()) & FILE_ATTRIBUTE_HIDDEN) << "put back";
+        EXPECT_EQ(1u, ReadLog().size());
+    }
     other.reset();
-    EXPECT_EQ(S_OK, confined->DeleteFile(Bstr(file)));
+    EXPECT_EQ(S_OK, confined.get()->DeleteFile(Bstr(file)));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(file.c_str()));
 }
